@@ -1,0 +1,92 @@
+#pragma once
+
+// The device access functions ("DevPort"). Every function returns its result
+// code and never throws; failures write a diagnostic log entry.
+//
+// Paths of the media area are "<device id>/<relative path>"; paths of an app
+// container name the same file with or without a leading "<device id>/".
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+class ServiceTransport;
+
+// What zorn_dvpt_OpenService hands out for one opened service. The message
+// channel uses `service` with zorn_dvpt_send / zorn_dvpt_recv; the Ex file
+// functions take `fileService` (valid after house-arrest vending, else 0).
+// The record belongs to the device access functions: release it with
+// zorn_dvpt_CloseService only.
+struct ServiceConnection
+{
+    int32_t device = 0;        // internal device slot (0 for a bare socket)
+    int32_t service = 0;       // handle for zorn_dvpt_send / zorn_dvpt_recv
+    int32_t fileService = 0;   // handle for the Ex file functions
+};
+
+// Device arrival (state 1) and removal (state 0). Runs on a library thread.
+typedef void (*DVPT_DeviceChangeCallback)(int state, const char *deviceId);
+// A locked or untrusted device could not be opened. Runs on a library thread;
+// answering 1 retries the handshake, 0 gives up.
+typedef int (*DVPT_PasscodeCallback)(const char *deviceId);
+
+// ---- device-wide ----------------------------------------------------------
+int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *tempFolder,
+              const char *itunesVersion, int reserved, DVPT_PasscodeCallback onPasscode,
+              int usbOnly);
+int DVPT_Eject(const char *deviceId);
+int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
+// Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.
+int DVPT_GetValue(const char *key, char *buffer, int bufferSize, const char *deviceId);
+// Nonzero on success. free is the library's first count.
+int DVPT_GetDiskSpace(const char *deviceId, uint64_t *free, uint64_t *total, uint64_t *blockSize);
+// Comma-separated device families ("1", "1,2", "3"); length <= 0 means none.
+int zorn_dvpt_get_device_info_length(const char *deviceId);
+int zorn_dvpt_get_device_info(const char *deviceId, char *buffer, int bufferSize);
+
+// ---- services ---------------------------------------------------------------
+ServiceConnection *zorn_dvpt_OpenService(const char *deviceId, const char *serviceName);
+void zorn_dvpt_CloseService(ServiceConnection *connection);
+// Bytes moved, or -1 on error or when the peer stays silent past the
+// transport's time-out.
+int zorn_dvpt_send(int service, const char *buffer, int length);
+int zorn_dvpt_recv(int service, char *buffer, int length);
+
+// Wraps an already connected stream socket as a service connection (the
+// descriptor is owned from now on and closed by zorn_dvpt_CloseService).
+// timeoutMs bounds every single send and receive; <= 0 uses the default.
+ServiceConnection *zorn_dvpt_ServiceFromSocket(int fd, int timeoutMs);
+// The default bound for one send or receive on a service connection, long
+// enough for a device that installs a large app between two messages.
+constexpr int kDefaultServiceTimeoutMs = 5 * 60 * 1000;
+
+// ---- media area -------------------------------------------------------------
+int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path);
+int zorn_dvpt_fopen(const char *deviceId, const char *path, const char *mode, uint64_t *fileRef);
+int zorn_dvpt_FileRefWrite(const char *deviceId, uint64_t fileRef, const char *buffer, uint32_t length);
+int zorn_dvpt_FileRefRead(const char *deviceId, uint64_t fileRef, char *buffer, uint32_t *length);
+int zorn_dvpt_FileRefSeek(const char *deviceId, uint64_t fileRef, int64_t offset, int whence);
+int64_t zorn_dvpt_FileTell(const char *deviceId, uint64_t fileRef);
+int zorn_dvpt_FileClose(const char *deviceId, uint64_t fileRef);
+int zorn_dvpt_RemovePath(const char *deviceId, const char *path);
+int zorn_dvpt_RenamePath(const char *deviceId, const char *from, const char *to);
+
+// ---- app container (file service of a vended house-arrest connection) -------
+// mode: "rb", "wb", "ab", or "1" to probe for existence.
+int zorn_dvpt_fopenEx(int fileService, const char *path, const char *mode, uint64_t *fileRef);
+int zorn_dvpt_FileRefReadEx(int fileService, uint64_t fileRef, char *buffer, uint32_t *length);
+int zorn_dvpt_FileRefWriteEx(int fileService, uint64_t fileRef, const char *buffer, uint32_t length);
+int zorn_dvpt_FileRefSeekEx(int fileService, uint64_t fileRef, int64_t offset, int whence);
+int zorn_dvpt_FileTellEx(int fileService, uint64_t fileRef, uint64_t *position);
+int zorn_dvpt_FileCloseEx(int fileService, uint64_t fileRef);
+int zorn_dvpt_DirectoryCreateEx(int fileService, const char *path);
+int zorn_dvpt_DirectoryOpen(int fileService, const char *path, uint64_t *directory);
+// *name points into storage owned by the directory until the next call; null at the end.
+int zorn_dvpt_DirectoryRead(int fileService, uint64_t directory, const char **name);
+int zorn_dvpt_DirectoryClose(int fileService, uint64_t directory);
+int DVPT_IsFileEx(const char *path, int fileService);
+// Times in nanoseconds since 1970.
+int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size,
+                            uint64_t *modifiedTime, uint64_t *birthTime);
+int DVPT_RemoveFileEx(int fileService, const char *path);
+int DVPT_RenameFileEx(int fileService, const char *from, const char *to);

@@ -1,0 +1,3 @@
+#include "ServiceTransport.h"
+
+ServiceTransport::~ServiceTransport() = default;

@@ -1,0 +1,15 @@
+#pragma once
+
+// A byte stream to one device service: a raw socket in tests, a
+// libimobiledevice service client on a real device. Implementations bound
+// every call by a time-out so that a silent peer cannot block forever.
+class ServiceTransport
+{
+public:
+    virtual ~ServiceTransport();
+    // Bytes moved (at least 1), or -1 on error, time-out or a closed peer.
+    virtual int send(const char *buffer, int length) = 0;
+    virtual int recv(char *buffer, int length) = 0;
+    // Ends the stream; later calls fail. Safe to call more than once.
+    virtual void close() = 0;
+};

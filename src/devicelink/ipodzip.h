@@ -1,0 +1,32 @@
+#pragma once
+
+// Reading entries of app packages (zip archives) and tagging them.
+//
+// Entry names are resolved as app packages hold them:
+//  - "Info.plist"           the main bundle's Payload/<name>.app/Info.plist
+//  - "iTunesMetadata.plist" the root entry
+//  - "<CFBundleName>.sinf"  Payload/<name>.app/SC_Info/<CFBundleName>.sinf
+//  - any other name         a root entry of that name (such as a device tag)
+
+#include <cstdint>
+
+// Upper bound for an entry read whole into memory.
+constexpr uint64_t kZipEntryMaxBytes = 32ull * 1024 * 1024;
+// Block size in which ipod_get_zip_Folder hands file contents out.
+constexpr int kZipFolderBlockBytes = 65536;
+
+// Receives one block of a file, or one directory, under the streamed folder.
+// name is relative to that folder ("Documents/a.txt", directories end in "/").
+// Return 0 to go on; any other value stops the walk and is passed back.
+typedef int (*ZipFolderCallback)(const char *name, const char *data, int length,
+                                 uint64_t offset, int isDirectory, void *context);
+
+// 0 with a malloc'ed copy of the entry (free with free()), non-zero when the
+// package cannot be read or holds no such entry, or the entry is too large.
+int ipod_get_zip_file(const char *package, const char *entryName, char **data, uint64_t *length);
+// Streams every entry under "<folder>/". 0 when done (also when there are
+// none), -1 when the package cannot be read, else the callback's stop value.
+int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallback callback,
+                        void *context);
+// Adds (or replaces) a root entry named deviceId, in place. 0 on success.
+int ipod_zip_append(const char *archive, const char *deviceId);

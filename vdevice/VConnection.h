@@ -1,0 +1,49 @@
+#pragma once
+
+// One accepted connection to a virtual device's service, after usbmuxd
+// "Connect" has turned the socket into a raw byte pipe. Every read and write
+// of a service goes through here so that injected faults (a drop after N
+// bytes, slow chunks, garbage or oversized replies, error answers) apply to
+// every service alike.
+//
+// Contract shared by all services of the virtual device:
+//  - one VConnection per accepted socket, used by one thread;
+//  - a false result means the peer is gone or misbehaved: the service
+//    returns and the connection is closed; nothing else is affected.
+
+#include <plist/plist.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class VDevice;
+
+class VConnection
+{
+public:
+    VConnection(int fd, VDevice *device, std::string serviceName);
+    ~VConnection();   // closes the descriptor
+    VConnection(const VConnection &) = delete;
+    VConnection &operator=(const VConnection &) = delete;
+
+    int fd() const { return m_fd; }
+    VDevice *device() const { return m_device; }
+    const std::string &serviceName() const { return m_service; }
+
+    bool readExact(void *buffer, size_t length);
+    bool writeAll(const void *buffer, size_t length);
+
+    // Property-list messages with the 4-byte big-endian length framing.
+    // recvPlist refuses lengths above the framing's bound. sendPlist applies
+    // the reply faults of this service (garbage, huge length, Error answer).
+    bool recvPlist(plist_t *message);
+    bool sendPlist(plist_t message, bool xml = true);
+
+private:
+    int m_fd;
+    VDevice *m_device;
+    std::string m_service;
+    uint64_t m_bytesOut = 0;
+};
