@@ -1,0 +1,366 @@
+#include "DevPort.h"
+#include "DiagLog.h"
+#include "PlistFrame.h"
+#include "communication.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct RecordingSink : StatusSink
+{
+    std::vector<TaskStatusInfo> infos;
+    std::vector<int> progress;
+    void setStatusInfo(const TaskStatusInfo &info) override { infos.push_back(info); }
+    void setProgress(int percent) override { progress.push_back(percent); }
+};
+
+std::string frameBytes(const std::string &body)
+{
+    char header[4];
+    PlistFrame::encodeHeader(uint32_t(body.size()), header);
+    return std::string(header, 4) + body;
+}
+
+std::string xmlOf(plist_t node)
+{
+    std::string xml;
+    PlistFrame::toXml(node, &xml);
+    return xml;
+}
+
+PlistPtr statusMessage(const char *status, int percent = -1)
+{
+    PlistPtr dict = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(dict.get(), "Status", plist_new_string(status));
+    if (percent >= 0)
+        plist_dict_set_item(dict.get(), "PercentComplete", plist_new_uint(uint64_t(percent)));
+    return dict;
+}
+
+PlistPtr errorMessage(const char *error)
+{
+    PlistPtr dict = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(dict.get(), "Error", plist_new_string(error));
+    return dict;
+}
+
+} // namespace
+
+class TestChannel : public QObject
+{
+    Q_OBJECT
+
+    ServiceConnection *m_conn = nullptr;
+    int m_peer = -1;
+    QTemporaryDir *m_tmp = nullptr;
+
+    void writePeer(const std::string &bytes)
+    {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_peer, bytes.data() + done, bytes.size() - done);
+            QVERIFY(n > 0);
+            done += size_t(n);
+        }
+    }
+    void sendFromPeer(plist_t node, bool xml = true)
+    {
+        std::string packet;
+        QVERIFY(PlistFrame::frame(node, xml, &packet));
+        writePeer(packet);
+    }
+    QByteArray logText() const
+    {
+        QFile f(DiagLog::logPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        m_tmp = new QTemporaryDir;
+        qputenv("TMPDIR", m_tmp->path().toLocal8Bit());
+        int fds[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        m_conn = zorn_dvpt_ServiceFromSocket(fds[0], 300);
+        QVERIFY(m_conn && m_conn->service > 0);
+        m_peer = fds[1];
+    }
+    void cleanup()
+    {
+        zorn_dvpt_CloseService(m_conn);
+        m_conn = nullptr;
+        if (m_peer >= 0)
+            ::close(m_peer);
+        m_peer = -1;
+        delete m_tmp;
+    }
+
+    void sendWritesBinaryFrame()
+    {
+        PlistPtr msg = statusMessage("Installing", 30);
+        QCOMPARE(mobilesync_send(m_conn, msg.get()), 0);
+        char header[4];
+        QCOMPARE(::read(m_peer, header, 4), ssize_t(4));
+        const uint32_t length = PlistFrame::decodeHeader(header);
+        std::string body(length, '\0');
+        size_t got = 0;
+        while (got < length)
+            got += size_t(::read(m_peer, &body[got], length - got));
+        QCOMPARE(body.substr(0, 8), std::string("bplist00"));
+        PlistPtr back = makePlistPtr(PlistFrame::parse(&body[0], body.size()));
+        QVERIFY(back);
+        QCOMPARE(plist_dict_get_size(back.get()), 2u);
+        uint64_t percent = 0;
+        plist_get_uint_val(plist_dict_get_item(back.get(), "PercentComplete"), &percent);
+        QCOMPARE(percent, uint64_t(30));
+    }
+
+    void receivesBothForms_data()
+    {
+        QTest::addColumn<bool>("xml");
+        QTest::newRow("xml") << true;
+        QTest::newRow("binary") << false;
+    }
+    void receivesBothForms()
+    {
+        QFETCH(bool, xml);
+        PlistPtr msg = statusMessage("Complete");
+        sendFromPeer(msg.get(), xml);
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(m_conn, &got), 0);
+        PlistPtr owned = makePlistPtr(got);
+        QVERIFY(owned);
+        char *status = nullptr;
+        plist_get_string_val(plist_dict_get_item(owned.get(), "Status"), &status);
+        QCOMPARE(QByteArray(status), QByteArray("Complete"));
+        free_plist_memory(status);
+    }
+
+    void xmlWithEmbeddedZerosParses()
+    {
+        PlistPtr msg = statusMessage("Zeros", 7);
+        std::string xml = xmlOf(msg.get());
+        const size_t dict = xml.find("<dict>");
+        QVERIFY(dict != std::string::npos);
+        xml.insert(dict, std::string("\0\0", 2));
+        xml.push_back('\0');   // a final zero stays and ends the text
+        writePeer(frameBytes(xml));
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(m_conn, &got), 0);
+        PlistPtr owned = makePlistPtr(got);
+        QVERIFY(owned);
+        uint64_t percent = 0;
+        plist_get_uint_val(plist_dict_get_item(owned.get(), "PercentComplete"), &percent);
+        QCOMPARE(percent, uint64_t(7));
+    }
+
+    void unparsableBodiesStillSucceed_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("damaged-binary") << QByteArray("bplist00\x01\x02garbage garbage", 24);
+        QTest::newRow("short-body-as-xml") << QByteArray("bplist");
+        QTest::newRow("not-a-plist") << QByteArray("<html>no</html>");
+        QTest::newRow("empty-body") << QByteArray();
+    }
+    void unparsableBodiesStillSucceed()
+    {
+        QFETCH(QByteArray, body);
+        writePeer(frameBytes(body.toStdString()));
+        plist_t got = reinterpret_cast<plist_t>(0x1);
+        QCOMPARE(mobilesync_receive(m_conn, &got), 0);
+        QVERIFY(got == nullptr);
+    }
+
+    void replySplitAcrossManyReads()
+    {
+        PlistPtr msg = statusMessage(std::string(5000, 's').c_str(), 12);
+        std::string packet;
+        QVERIFY(PlistFrame::frame(msg.get(), false, &packet));
+        std::thread writer([&] {
+            for (size_t at = 0; at < packet.size(); at += 97) {
+                const size_t n = std::min<size_t>(97, packet.size() - at);
+                if (::write(m_peer, packet.data() + at, n) != ssize_t(n))
+                    return;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        plist_t got = nullptr;
+        const int rc = mobilesync_receive(m_conn, &got);
+        writer.join();
+        PlistPtr owned = makePlistPtr(got);
+        QCOMPARE(rc, 0);
+        QVERIFY(owned);
+        QCOMPARE(plist_dict_get_size(owned.get()), 2u);
+    }
+
+    void shortHeaderFails()
+    {
+        writePeer(std::string("\0\0", 2));
+        ::shutdown(m_peer, SHUT_WR);
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(m_conn, &got), -1);
+        QVERIFY(!got);
+    }
+
+    void hugeLengthIsRefusedAtOnce()
+    {
+        writePeer(std::string("\x7f\xff\xff\xff", 4));
+        QElapsedTimer timer;
+        timer.start();
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(m_conn, &got), -1);
+        QVERIFY(timer.elapsed() < 250);   // refused before waiting for a body
+        QVERIFY(logText().contains("message length beyond bound"));
+    }
+
+    void silentPeerTimesOut()
+    {
+        writePeer(frameBytes("<plist").substr(0, 6));   // header and two bytes, then silence
+        QElapsedTimer timer;
+        timer.start();
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(m_conn, &got), -1);
+        QVERIFY(timer.elapsed() >= 250);
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(logText().contains("mobilesync_receive"));
+    }
+
+    void sendToClosedPeerFails()
+    {
+        ::close(m_peer);
+        m_peer = -1;
+        PlistPtr msg = statusMessage("x");
+        QCOMPARE(mobilesync_send(m_conn, msg.get()), -1);
+    }
+
+    void findAppByBundleId()
+    {
+        PlistPtr apps = makePlistPtr(plist_new_array());
+        plist_array_append_item(apps.get(), plist_new_string("not a dict"));
+        plist_t wrongType = plist_new_dict();
+        plist_dict_set_item(wrongType, "CFBundleIdentifier", plist_new_uint(5));
+        plist_array_append_item(apps.get(), wrongType);
+        for (const char *id : {"com.example.Notes", "com.example.notes", "com.example.notes"}) {
+            plist_t app = plist_new_dict();
+            plist_dict_set_item(app, "CFBundleIdentifier", plist_new_string(id));
+            plist_array_append_item(apps.get(), app);
+        }
+        QCOMPARE(FindAppByBundleId(apps.get(), "com.example.notes"), plist_array_get_item(apps.get(), 3));
+        QCOMPARE(FindAppByBundleId(apps.get(), "com.example.Notes"), plist_array_get_item(apps.get(), 2));
+        QVERIFY(!FindAppByBundleId(apps.get(), "com.example"));
+        QVERIFY(!FindAppByBundleId(nullptr, "x"));
+    }
+
+    void statusModesScale_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<int>("reported");
+        QTest::newRow("whole-40") << 0 << 40 << 40;
+        QTest::newRow("first-half-40") << 1 << 40 << 20;
+        QTest::newRow("first-half-41") << 1 << 41 << 20;
+        QTest::newRow("second-half-40") << 2 << 40 << 70;
+        QTest::newRow("second-half-99") << 2 << 99 << 99;
+        QTest::newRow("unknown-mode-40") << 7 << 40 << 40;
+    }
+    void statusModesScale()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, percent);
+        QFETCH(int, reported);
+        sendFromPeer(statusMessage("Installing", percent).get());
+        sendFromPeer(statusMessage("Complete").get());
+        RecordingSink sink;
+        QCOMPARE(RecvStatus(m_conn, &sink, mode), 0);
+        QCOMPARE(sink.progress, std::vector<int>{reported});
+        QCOMPARE(sink.infos.size(), size_t(1));
+        QCOMPARE(sink.infos[0].percent, reported);
+        QCOMPARE(sink.infos[0].status, std::string("Installing"));
+    }
+
+    void statusStreamKeepsPercentAndSkipsEmpty()
+    {
+        sendFromPeer(statusMessage("CreatingStagingDirectory", 5).get());
+        writePeer(frameBytes(""));                 // empty message
+        writePeer(frameBytes("not a plist"));      // unparsable message
+        sendFromPeer(statusMessage("StagingPackage").get());   // no percent: keeps 5
+        sendFromPeer(statusMessage("InstallingEmbeddedProfile", 60).get());
+        sendFromPeer(statusMessage("Complete", 100).get());
+        RecordingSink sink;
+        QCOMPARE(RecvStatus(m_conn, &sink, 0), 0);
+        QCOMPARE(sink.progress, (std::vector<int>{5, 5, 60}));
+        QCOMPARE(sink.infos[1].status, std::string("StagingPackage"));
+    }
+
+    void statusErrors_data()
+    {
+        QTest::addColumn<QByteArray>("error");
+        QTest::addColumn<int>("result");
+        QTest::newRow("internal") << QByteArray("APIInternalError") << -1008;
+        QTest::newRow("epic") << QByteArray("APIEpicFail") << -1008;
+        QTest::newRow("other") << QByteArray("PackageExtractionFailed") << -1;
+    }
+    void statusErrors()
+    {
+        QFETCH(QByteArray, error);
+        QFETCH(int, result);
+        sendFromPeer(statusMessage("Installing", 20).get());
+        sendFromPeer(errorMessage(error.constData()).get());
+        RecordingSink sink;
+        QCOMPARE(RecvStatus(m_conn, &sink, 2), result);
+        QCOMPARE(sink.progress, std::vector<int>{60});
+        if (result == -1)
+            QVERIFY(logText().contains("device error: " + error));
+    }
+
+    void statusErrorWithoutTextAndTransportLoss()
+    {
+        PlistPtr odd = makePlistPtr(plist_new_dict());
+        plist_dict_set_item(odd.get(), "Error", plist_new_uint(3));
+        sendFromPeer(odd.get());
+        QCOMPARE(RecvStatus(m_conn, nullptr, 0), -1);
+
+        sendFromPeer(statusMessage("Installing", 10).get());
+        ::shutdown(m_peer, SHUT_WR);
+        RecordingSink sink;
+        QCOMPARE(RecvStatus(m_conn, &sink, 0), -1);
+        QCOMPARE(sink.progress, std::vector<int>{10});
+    }
+
+    void untrustedPercentIsBounded()
+    {
+        sendFromPeer(statusMessage("Installing", 250).get());
+        sendFromPeer(statusMessage("Complete").get());
+        RecordingSink sink;
+        QCOMPARE(RecvStatus(m_conn, &sink, 2), 0);
+        QCOMPARE(sink.progress, std::vector<int>{100});
+    }
+
+    void invalidHandlesFail()
+    {
+        char buffer[4];
+        QCOMPARE(zorn_dvpt_recv(987654, buffer, 4), -1);
+        QCOMPARE(zorn_dvpt_send(987654, buffer, 4), -1);
+        ServiceConnection bogus;
+        bogus.service = 987654;
+        plist_t got = nullptr;
+        QCOMPARE(mobilesync_receive(&bogus, &got), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChannel)
+#include "tst_channel.moc"
