@@ -1,0 +1,40 @@
+#include "TulSkin.h"
+
+#include "DiagLog.h"
+#include "TulPref.h"
+
+#include <QDir>
+#include <QFile>
+
+QString TulSkin::currentSkin()
+{
+    const QString fallback = TulPref::productInfo(QStringLiteral("default_skin"));
+    const QString name = TulPref::instance()->value(QStringLiteral("last_skin")).toString();
+    if (name.isEmpty())
+        return fallback;
+    // The name comes from a user-editable file and becomes part of a path.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+        || name == QLatin1String(".") || name == QLatin1String("..")) {
+        DIAG_LOG("skin name with a path separator ignored");
+        return fallback;
+    }
+    return name;
+}
+
+QString TulSkin::appSkinUrl()
+{
+    return QDir::fromNativeSeparators(TulPref::skinDir()) + QStringLiteral("/app_appvoy/")
+        + currentSkin();
+}
+
+QString TulSkin::styleSheet()
+{
+    QFile file(appSkinUrl() + QStringLiteral("/style.qss"));
+    if (!file.exists())
+        return QString();
+    if (file.size() > kMaxStyleSheetSize || !file.open(QIODevice::ReadOnly)) {
+        DIAG_LOG(qPrintable(QStringLiteral("style sheet not loaded: ") + file.fileName()));
+        return QString();
+    }
+    return QString::fromUtf8(file.read(kMaxStyleSheetSize));
+}
