@@ -34,6 +34,8 @@ typedef int (*DVPT_PasscodeCallback)(const char *deviceId);
 int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *tempFolder,
               const char *itunesVersion, int reserved, DVPT_PasscodeCallback onPasscode,
               int usbOnly);
+// Stops scanning, waits for the library's threads and forgets every device.
+void DVPT_Shutdown();
 int DVPT_Eject(const char *deviceId);
 int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
 // Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.
@@ -59,6 +61,8 @@ ServiceConnection *zorn_dvpt_ServiceFromSocket(int fd, int timeoutMs);
 // The default bound for one send or receive on a service connection, long
 // enough for a device that installs a large app between two messages.
 constexpr int kDefaultServiceTimeoutMs = 5 * 60 * 1000;
+// Changes that bound for connections opened from now on (<= 0: the default).
+void DVPT_SetServiceTimeout(int timeoutMs);
 
 // ---- media area -------------------------------------------------------------
 int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path);

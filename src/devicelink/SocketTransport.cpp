@@ -14,15 +14,15 @@ SocketTransport::SocketTransport(int fd, int timeoutMs)
 
 SocketTransport::~SocketTransport()
 {
-    close();
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 bool SocketTransport::waitFor(short events)
 {
-    const int fd = m_fd.load();
-    if (fd < 0)
+    if (m_closed || m_fd < 0)
         return false;
-    pollfd p{fd, events, 0};
+    pollfd p{m_fd, events, 0};
     for (;;) {
         const int n = ::poll(&p, 1, m_timeoutMs);
         if (n > 0)
@@ -44,7 +44,7 @@ int SocketTransport::send(const char *buffer, int length)
     if (!buffer || length <= 0 || !waitFor(POLLOUT))
         return -1;
     for (;;) {
-        const ssize_t n = ::send(m_fd.load(), buffer, size_t(length), MSG_NOSIGNAL);
+        const ssize_t n = ::send(m_fd, buffer, size_t(length), MSG_NOSIGNAL);
         if (n > 0)
             return int(n);
         if (n < 0 && errno == EINTR)
@@ -59,7 +59,7 @@ int SocketTransport::recv(char *buffer, int length)
     if (!buffer || length <= 0 || !waitFor(POLLIN))
         return -1;
     for (;;) {
-        const ssize_t n = ::recv(m_fd.load(), buffer, size_t(length), 0);
+        const ssize_t n = ::recv(m_fd, buffer, size_t(length), 0);
         if (n > 0)
             return int(n);
         if (n < 0 && errno == EINTR)
@@ -71,11 +71,11 @@ int SocketTransport::recv(char *buffer, int length)
     }
 }
 
+// Another thread may be blocked on the descriptor: shutting it down wakes
+// that call, and the descriptor is released only with the last owner so its
+// number cannot be reused underneath.
 void SocketTransport::close()
 {
-    const int fd = m_fd.exchange(-1);
-    if (fd >= 0) {
-        ::shutdown(fd, SHUT_RDWR);
-        ::close(fd);
-    }
+    if (!m_closed.exchange(true))
+        ::shutdown(m_fd, SHUT_RDWR);
 }

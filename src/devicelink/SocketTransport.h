@@ -18,6 +18,7 @@ public:
 private:
     bool waitFor(short events);
 
-    std::atomic<int> m_fd;
+    const int m_fd;
     int m_timeoutMs;
+    std::atomic<bool> m_closed{false};
 };

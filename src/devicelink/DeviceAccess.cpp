@@ -1,0 +1,178 @@
+// The device-wide part of the device access functions: scanning, values,
+// disk space, families, eject, and opening services.
+
+#include "DevPort.h"
+
+#include "DeviceManager.h"
+#include "DeviceSession.h"
+#include "DiagLog.h"
+#include "IdeviceTransport.h"
+#include "PlistFrame.h"
+#include "ServiceRegistry.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+std::atomic<int> g_serviceTimeoutMs{kDefaultServiceTimeoutMs};
+
+std::shared_ptr<DeviceSession> sessionFor(const char *deviceId)
+{
+    if (!deviceId || !*deviceId)
+        return nullptr;
+    return DeviceManager::instance().find(deviceId);
+}
+
+uint64_t dictUint(plist_t dict, const char *key)
+{
+    plist_t node = plist_dict_get_item(dict, key);
+    uint64_t value = 0;
+    if (plist_get_node_type(node) == PLIST_UINT)
+        plist_get_uint_val(node, &value);
+    return value;
+}
+
+std::string familiesOf(const std::string &deviceClass)
+{
+    if (deviceClass == "iPhone" || deviceClass == "iPod")
+        return "1";
+    if (deviceClass == "iPad")
+        return "1,2";
+    if (deviceClass == "AppleTV")
+        return "3";
+    return std::string();
+}
+
+} // namespace
+
+int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *, const char *, int,
+              DVPT_PasscodeCallback onPasscode, int)
+{
+    return DeviceManager::instance().init(onChange, onPasscode);
+}
+
+void DVPT_Shutdown()
+{
+    DeviceManager::instance().shutdown();
+}
+
+int DVPT_Eject(const char *deviceId)
+{
+    if (!deviceId) {
+        DIAG_LOG("no device id");
+        return -1;
+    }
+    return DeviceManager::instance().eject(deviceId);
+}
+
+int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values)
+{
+    const auto session = sessionFor(deviceId);
+    if (!session || !values) {
+        DIAG_LOG("no such device");
+        return -1;
+    }
+    *values = session->values();
+    return values->empty() ? -1 : 0;
+}
+
+int DVPT_GetValue(const char *key, char *buffer, int bufferSize, const char *deviceId)
+{
+    if (!key || !buffer || bufferSize <= 0) {
+        DIAG_LOG("invalid argument");
+        return -1;
+    }
+    buffer[0] = '\0';
+    const auto session = sessionFor(deviceId);
+    std::string text;
+    if (!session || !session->value(key, &text)) {
+        DIAG_LOG("value not available");
+        return -1;
+    }
+    const size_t n = std::min(text.size(), size_t(bufferSize - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return 0;
+}
+
+int DVPT_GetDiskSpace(const char *deviceId, uint64_t *free, uint64_t *total, uint64_t *blockSize)
+{
+    if (free)
+        *free = 0;
+    if (total)
+        *total = 0;
+    if (blockSize)
+        *blockSize = 0;
+    const auto session = sessionFor(deviceId);
+    if (!session) {
+        DIAG_LOG("no such device");
+        return 0;
+    }
+    const PlistPtr usage = makePlistPtr(session->domainValue("com.apple.disk_usage"));
+    if (!usage || plist_get_node_type(usage.get()) != PLIST_DICT) {
+        DIAG_LOG("disk usage not available");
+        return 0;
+    }
+    uint64_t available = dictUint(usage.get(), "AmountDataAvailable");
+    if (!available)
+        available = dictUint(usage.get(), "TotalDataAvailable");
+    uint64_t capacity = dictUint(usage.get(), "TotalDataCapacity");
+    if (!capacity)
+        capacity = dictUint(usage.get(), "TotalDiskCapacity");
+    if (free)
+        *free = available;
+    if (total)
+        *total = capacity;
+    if (blockSize)
+        *blockSize = 4096;
+    return 1;
+}
+
+int zorn_dvpt_get_device_info_length(const char *deviceId)
+{
+    const auto session = sessionFor(deviceId);
+    std::string deviceClass;
+    if (!session || !session->value("DeviceClass", &deviceClass)) {
+        DIAG_LOG("device class not available");
+        return -1;
+    }
+    return int(familiesOf(deviceClass).size());
+}
+
+int zorn_dvpt_get_device_info(const char *deviceId, char *buffer, int bufferSize)
+{
+    const auto session = sessionFor(deviceId);
+    std::string deviceClass;
+    if (!session || !buffer || bufferSize <= 0 || !session->value("DeviceClass", &deviceClass)) {
+        DIAG_LOG("device class not available");
+        return -1;
+    }
+    const std::string families = familiesOf(deviceClass);
+    if (families.empty() || int(families.size()) >= bufferSize) {
+        DIAG_LOG("no families or buffer too small");
+        return -1;
+    }
+    std::memcpy(buffer, families.c_str(), families.size() + 1);
+    return 0;
+}
+
+void DVPT_SetServiceTimeout(int timeoutMs)
+{
+    g_serviceTimeoutMs = timeoutMs > 0 ? timeoutMs : kDefaultServiceTimeoutMs;
+}
+
+ServiceConnection *zorn_dvpt_OpenService(const char *deviceId, const char *serviceName)
+{
+    const auto session = sessionFor(deviceId);
+    if (!session || !serviceName) {
+        DIAG_LOG("no such device");
+        return nullptr;
+    }
+    auto transport = session->connectService(serviceName, g_serviceTimeoutMs);
+    if (!transport)
+        return nullptr;   // logged by the session
+    auto *connection = new ServiceConnection;
+    connection->service = ServiceRegistry::instance().add(transport);
+    return connection;
+}
