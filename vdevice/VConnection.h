@@ -11,6 +11,8 @@
 //  - a false result means the peer is gone or misbehaved: the service
 //    returns and the connection is closed; nothing else is affected.
 
+#include "VFaults.h"
+
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -41,9 +43,20 @@ public:
     bool recvPlist(plist_t *message);
     bool sendPlist(plist_t message, bool xml = true);
 
+    // The faults of this connection's service, taken when it was accepted.
+    // readExact/writeAll apply "drop" and "delay"; sendPlist applies "error",
+    // "garbage" and "hugelength"; binary protocols (AFC) apply those three
+    // themselves from here.
+    const VFaults &faults() const { return m_faults; }
+
 private:
+    bool countBytes(size_t length);
+
     int m_fd;
     VDevice *m_device;
     std::string m_service;
+    VFaults m_faults;
     uint64_t m_bytesOut = 0;
+    uint64_t m_bytesIn = 0;
+    bool m_repliedWithError = false;   // an injected Error answered the current request
 };

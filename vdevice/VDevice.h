@@ -1,0 +1,105 @@
+#pragma once
+
+// One virtual device: its state folder on disk and its run-time flags.
+//
+// On-disk layout, one folder per device under the state folder:
+//   <state>/<UDID>/values.plist  lockdown values: a dict whose top-level keys
+//                                are the root domain (DeviceName, ProductType,
+//                                ProductVersion, UniqueDeviceID, ...); a
+//                                top-level key containing a dot is a domain
+//                                whose dict holds that domain's values, e.g.
+//                                "com.apple.disk_usage" {TotalDataCapacity,
+//                                TotalDataAvailable, ...} (unsigned integers).
+//   <state>/<UDID>/device.plist  the emulator's own flags, not lockdown values:
+//                                USBProductID (uint), Attached, Locked,
+//                                Trusted (bools). Written back when ctl
+//                                changes them.
+//   <state>/<UDID>/media/        the media area, root of com.apple.afc.
+//   <state>/<UDID>/apps/         installed apps (the app services' store).
+//   <state>/pairrecords/<UDID>.plist   pair records saved through usbmuxd.
+// Faults (VFaults.h) live in memory only.
+//
+// Thread affinity: a VDevice is shared by the server and every connection
+// thread; every member is safe to call from any thread. Values are read once
+// at load and never change.
+
+#include "PlistFrame.h"
+#include "VFaults.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class VDevice
+{
+public:
+    // Loads <deviceDir> (values.plist, device.plist; creates media/ and apps/
+    // when missing). Null with a reason when the folder is unusable.
+    static std::shared_ptr<VDevice> load(const QString &deviceDir, QString *error);
+
+    const QString &udid() const { return m_udid; }
+    const QString &rootDir() const { return m_rootDir; }
+    QString mediaDir() const { return m_rootDir + QStringLiteral("/media"); }
+    QString appsDir() const { return m_rootDir + QStringLiteral("/apps"); }
+
+    QString productVersion() const;
+    // True when ProductVersion >= major.minor (8.3, 9.0 gates of the services).
+    bool versionAtLeast(int major, int minor = 0) const;
+    QString productType() const;
+    QString deviceClass() const;   // "iPhone", "iPad", "iPod"
+    uint32_t usbProductId() const { return m_usbProductId; }
+
+    // Lockdown values, copies owned by the caller. domain empty: the root
+    // domain. value() is null when absent; values() is an empty dict for an
+    // unknown domain.
+    PlistPtr value(const std::string &key, const std::string &domain = std::string()) const;
+    PlistPtr values(const std::string &domain = std::string()) const;
+    std::string stringValue(const std::string &key, const std::string &domain = std::string()) const;
+    bool hasDomain(const std::string &domain) const;
+
+    // Disk figures of the data partition (com.apple.disk_usage), with the
+    // "freespace" fault applied.
+    uint64_t totalBytes() const;
+    uint64_t freeBytes() const;
+
+    // Run-time flags (persisted in device.plist).
+    bool isAttached() const;
+    bool isLocked() const;
+    bool isTrusted() const;
+    void setAttached(bool on);
+    void setLocked(bool on);
+    void setTrusted(bool on);
+
+    // Faults, per service name or "*".
+    bool addFault(const std::string &service, const std::string &kind, const std::string &arg,
+                  std::string *error);
+    void clearFaults();
+    VFaults faultsFor(const std::string &service) const;
+
+    // Dynamic service ports handed out by lockdown's StartService.
+    uint16_t openServicePort(const std::string &service);
+    std::string serviceForPort(uint16_t port) const;   // empty when unknown
+
+private:
+    VDevice() = default;
+    void saveFlags() const;   // with m_mutex held
+    int64_t freeSpaceFault() const;
+
+    QString m_udid;
+    QString m_rootDir;
+    PlistPtr m_values = makePlistPtr();
+    uint32_t m_usbProductId = 0x12a8;
+
+    mutable std::mutex m_mutex;
+    bool m_attached = true;
+    bool m_locked = false;
+    bool m_trusted = true;
+    std::map<std::string, VFaults> m_faults;
+    std::map<uint16_t, std::string> m_ports;
+    uint16_t m_nextPort = 49152;
+};

@@ -1,0 +1,95 @@
+#pragma once
+
+// The virtual device server: a usbmuxd-compatible Unix socket in front of the
+// devices of a state folder. Embeddable (tests start it in-process) and used
+// by the appshuttle-vdevice daemon.
+//
+// Every accepted connection runs on its own thread: usbmuxd requests, then
+// after "Connect" the device's lockdown or one of its services. Devices are
+// numbered from 1 in the order they attach; a re-attached device gets a new
+// number, as with usbmuxd. Detaching a device closes its connections.
+//
+// The control requests of ctl travel on the same socket as a usbmuxd plist
+// message with MessageType "AppShuttleControl" and "Arguments" (strings);
+// control() runs the same commands in-process.
+
+#include "VDevice.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class VServer
+{
+public:
+    explicit VServer(const QString &stateDir);
+    ~VServer();   // stops
+    VServer(const VServer &) = delete;
+    VServer &operator=(const VServer &) = delete;
+
+    // Loads the devices, binds the socket under a temporary name, listens and
+    // renames it to socketPath, so the socket exists only once it answers.
+    bool start(const QString &socketPath, QString *error);
+    // Removes the socket, closes every connection and joins every thread.
+    void stop();
+    bool isRunning() const { return m_running; }
+    const QString &socketPath() const { return m_socketPath; }
+
+    std::shared_ptr<VDevice> device(const QString &udid) const;
+    std::vector<std::shared_ptr<VDevice>> devices() const;
+    uint32_t deviceNumber(const QString &udid) const;   // 0 when not attached
+
+    // Attach loads a device folder added after start when needed.
+    bool attach(const QString &udid, QString *error);
+    bool detach(const QString &udid, QString *error);
+
+    // ctl commands: list | attach UDID | detach UDID | lock UDID | unlock UDID
+    // | trust UDID | untrust UDID | fault UDID SERVICE KIND [ARG]
+    // | clear-faults UDID. Output text; false on failure.
+    bool control(const std::vector<std::string> &args, std::string *output);
+
+private:
+    struct Attached
+    {
+        std::shared_ptr<VDevice> device;
+        uint32_t number = 0;
+    };
+    struct Worker
+    {
+        std::thread thread;
+        int fd = -1;
+        VDevice *device = nullptr;   // set once the connection reaches a device
+        bool done = false;
+    };
+
+    void acceptLoop();
+    void serveClient(Worker *worker);
+    void reapWorkers();
+    bool handleMuxRequest(Worker *worker, uint32_t tag, const std::string &body, bool *keepOpen,
+                          bool *handedOver);
+    void broadcast(const std::string &packet);
+    void closeDeviceConnections(VDevice *device);
+    std::string pairRecordPath(const std::string &udid) const;
+
+    QString m_stateDir;
+    QString m_socketPath;
+    int m_listenFd = -1;
+    std::atomic<bool> m_running{false};
+    std::thread m_acceptThread;
+
+    mutable std::mutex m_mutex;   // devices, numbers, listeners, workers
+    std::vector<std::shared_ptr<VDevice>> m_devices;
+    std::vector<Attached> m_attached;
+    uint32_t m_nextNumber = 1;
+    std::vector<int> m_listeners;
+    std::list<Worker> m_workers;
+    std::string m_buid;
+};
