@@ -1,0 +1,3 @@
+#include "WinPlatform.h"
+
+WinPlatform::~WinPlatform() = default;
