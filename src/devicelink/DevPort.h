@@ -63,6 +63,7 @@ ServiceConnection *zorn_dvpt_ServiceFromSocket(int fd, int timeoutMs);
 constexpr int kDefaultServiceTimeoutMs = 5 * 60 * 1000;
 // Changes that bound for connections opened from now on (<= 0: the default).
 void DVPT_SetServiceTimeout(int timeoutMs);
+int DVPT_GetServiceTimeout();
 
 // ---- media area -------------------------------------------------------------
 int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path);

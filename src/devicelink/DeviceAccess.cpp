@@ -3,14 +3,15 @@
 
 #include "DevPort.h"
 
+#include "AfcClient.h"
 #include "DeviceManager.h"
 #include "DeviceSession.h"
 #include "DiagLog.h"
 #include "IdeviceTransport.h"
 #include "PlistFrame.h"
-#include "ServiceRegistry.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -109,23 +110,41 @@ int DVPT_GetDiskSpace(const char *deviceId, uint64_t *free, uint64_t *total, uin
         DIAG_LOG("no such device");
         return 0;
     }
+    uint64_t available = 0, capacity = 0, block = 4096;
     const PlistPtr usage = makePlistPtr(session->domainValue("com.apple.disk_usage"));
-    if (!usage || plist_get_node_type(usage.get()) != PLIST_DICT) {
+    if (usage && plist_get_node_type(usage.get()) == PLIST_DICT) {
+        available = dictUint(usage.get(), "AmountDataAvailable");
+        if (!available)
+            available = dictUint(usage.get(), "TotalDataAvailable");
+        capacity = dictUint(usage.get(), "TotalDataCapacity");
+        if (!capacity)
+            capacity = dictUint(usage.get(), "TotalDiskCapacity");
+    }
+    // The media area's file system knows the block size, and stands in for
+    // a device that keeps its disk usage to itself.
+    Afc::KeyValues fs;
+    const auto media = session->mediaClient(g_serviceTimeoutMs);
+    if (media && media->deviceInfo(&fs) == 0) {
+        for (const auto &kv : fs) {
+            const uint64_t value = std::strtoull(kv.second.c_str(), nullptr, 10);
+            if (kv.first == "FSBlockSize" && value)
+                block = value;
+            else if (kv.first == "FSFreeBytes" && !available)
+                available = value;
+            else if (kv.first == "FSTotalBytes" && !capacity)
+                capacity = value;
+        }
+    }
+    if (!capacity) {
         DIAG_LOG("disk usage not available");
         return 0;
     }
-    uint64_t available = dictUint(usage.get(), "AmountDataAvailable");
-    if (!available)
-        available = dictUint(usage.get(), "TotalDataAvailable");
-    uint64_t capacity = dictUint(usage.get(), "TotalDataCapacity");
-    if (!capacity)
-        capacity = dictUint(usage.get(), "TotalDiskCapacity");
     if (free)
         *free = available;
     if (total)
         *total = capacity;
     if (blockSize)
-        *blockSize = 4096;
+        *blockSize = block;
     return 1;
 }
 
@@ -162,6 +181,13 @@ void DVPT_SetServiceTimeout(int timeoutMs)
     g_serviceTimeoutMs = timeoutMs > 0 ? timeoutMs : kDefaultServiceTimeoutMs;
 }
 
+int DVPT_GetServiceTimeout()
+{
+    return g_serviceTimeoutMs;
+}
+
+ServiceConnection *makeServiceConnection(std::shared_ptr<ServiceTransport> transport, const std::string &pathPrefix);
+
 ServiceConnection *zorn_dvpt_OpenService(const char *deviceId, const char *serviceName)
 {
     const auto session = sessionFor(deviceId);
@@ -172,7 +198,5 @@ ServiceConnection *zorn_dvpt_OpenService(const char *deviceId, const char *servi
     auto transport = session->connectService(serviceName, g_serviceTimeoutMs);
     if (!transport)
         return nullptr;   // logged by the session
-    auto *connection = new ServiceConnection;
-    connection->service = ServiceRegistry::instance().add(transport);
-    return connection;
+    return makeServiceConnection(std::move(transport), std::string(deviceId) + "/");
 }

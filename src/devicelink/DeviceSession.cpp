@@ -1,9 +1,11 @@
 #include "DeviceSession.h"
 
+#include "AfcClient.h"
 #include "DiagLog.h"
 #include "IdeviceTransport.h"
 #include "PlistFrame.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 
@@ -124,8 +126,17 @@ int DeviceSession::open(DVPT_PasscodeCallback onPasscode)
 
 void DeviceSession::close()
 {
+    {
+        std::lock_guard<std::mutex> media(m_mediaMutex);
+        m_media.reset();
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_closed = true;
+    for (const auto &weak : m_transports) {
+        if (const auto transport = weak.lock())
+            transport->close();
+    }
+    m_transports.clear();
     if (m_lockdown) {
         lockdownd_client_free(m_lockdown);
         m_lockdown = nullptr;
@@ -245,5 +256,23 @@ std::shared_ptr<IdeviceTransport> DeviceSession::connectService(const char *serv
         DIAG_LOG("service SSL handshake failed");
         return nullptr;
     }
-    return std::make_shared<IdeviceTransport>(connection, timeoutMs);
+    auto transport = std::make_shared<IdeviceTransport>(connection, timeoutMs);
+    m_transports.erase(std::remove_if(m_transports.begin(), m_transports.end(),
+                                      [](const std::weak_ptr<IdeviceTransport> &t) { return t.expired(); }),
+                       m_transports.end());
+    m_transports.push_back(transport);
+    return transport;
+}
+
+std::shared_ptr<AfcClient> DeviceSession::mediaClient(int timeoutMs)
+{
+    std::lock_guard<std::mutex> lock(m_mediaMutex);
+    if (m_media && !m_media->broken())
+        return m_media;
+    m_media.reset();
+    auto transport = connectService("com.apple.afc", timeoutMs);
+    if (!transport)
+        return nullptr;
+    m_media = std::make_shared<AfcClient>(transport, id() + "/");
+    return m_media;
 }

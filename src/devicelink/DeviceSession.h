@@ -9,7 +9,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+class AfcClient;
 class IdeviceTransport;
 
 // One opened device: its usbmux handle, a cached lockdown session (guarded:
@@ -42,6 +44,9 @@ public:
 
     // Starts a service and connects to it. Null on failure.
     std::shared_ptr<IdeviceTransport> connectService(const char *serviceName, int timeoutMs);
+    // The client of the media area, connected on first use and again after
+    // its stream failed. Null when the service cannot be reached.
+    std::shared_ptr<AfcClient> mediaClient(int timeoutMs);
 
 private:
     bool handshakeLocked(lockdownd_error_t *error);
@@ -55,4 +60,7 @@ private:
     uint32_t m_handle = 0;
     bool m_closed = false;
     std::map<std::string, std::string> m_values;
+    std::vector<std::weak_ptr<IdeviceTransport>> m_transports;   // closed with the session
+    std::mutex m_mediaMutex;
+    std::shared_ptr<AfcClient> m_media;
 };
