@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QThread>
 #include <QTimer>
 
 const QString TulMainWindow::kAutoCheckKey = QStringLiteral("tulfc/AutoCheckUpdate");
@@ -180,11 +181,13 @@ void TulMainWindow::closeEvent(QCloseEvent *event)
     pref->setValue(kGeometryKey, saveGeometry());
     pref->sync();
     const TulApplication *app = TulApplication::instance();
-    if (!app || !app->mainWindow() || app->mainWindow() == this) {
-        // exit(), not quit(): quit() would close every window again and a
-        // window that ignores its close event would veto the end.
+    // exit(), not quit(): quit() would close every window again and a
+    // window that ignores its close event would veto the end. Without a
+    // running loop there is nothing to end, and exit() would instead make
+    // the next modal loop return at once.
+    const bool isMain = !app || !app->mainWindow() || app->mainWindow() == this;
+    if (isMain && QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::exit(0);
-    }
 }
 
 void TulMainWindow::changeEvent(QEvent *event)

@@ -117,6 +117,7 @@ bool TulPref::setValue(const QString &key, const QVariant &value, bool flush)
         return false;
     }
     settings->setValue(key, value);
+    dirty = true;
     return flush ? sync() : true;
 }
 
@@ -127,12 +128,17 @@ bool TulPref::contains(const QString &key) const
 
 void TulPref::remove(const QString &key)
 {
-    if (!key.isEmpty())
-        settings->remove(key);
+    if (key.isEmpty())
+        return;
+    settings->remove(key);
+    dirty = true;
 }
 
 bool TulPref::sync()
 {
+    // A store only read from must not create folders (its home may be gone).
+    if (!dirty)
+        return true;
     // QSettings creates missing folders itself, but reports nothing useful
     // when that fails; make the folder first so the error is ours to log.
     const QString folder = QFileInfo(settings->fileName()).absolutePath();
@@ -145,6 +151,7 @@ bool TulPref::sync()
         DIAG_LOG(qPrintable(QStringLiteral("cannot write ") + settings->fileName()));
         return false;
     }
+    dirty = false;
     return true;
 }
 

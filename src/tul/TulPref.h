@@ -39,7 +39,8 @@ public:
     bool setValue(const QString &key, const QVariant &value, bool flush = false);
     bool contains(const QString &key) const;
     void remove(const QString &key);
-    // Writes pending values; false when the file could not be written.
+    // Writes pending values (nothing when there are none); false when the
+    // file could not be written.
     bool sync();
 
     // Product table: fixed facts of this build ("SINGLETON_APP_ID",
@@ -58,4 +59,5 @@ public:
 private:
     std::unique_ptr<QSettings> settings;
     bool translucentWhenSkin = true;
+    bool dirty = false;
 };
