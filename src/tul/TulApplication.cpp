@@ -7,6 +7,7 @@
 #include "TulSingleInstance.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScreen>
@@ -112,6 +113,12 @@ bool TulApplication::initCfg(const char *cfgName, bool create)
     const QString path = TulPref::defaultFilePath(name);
     if (!create && !QFileInfo::exists(path))
         return false;
+    // Check the folder before opening: a store that cannot be written would
+    // keep its pending values and try again at every later flush.
+    if (create && !QDir().mkpath(QFileInfo(path).absolutePath())) {
+        DIAG_LOG(qPrintable(QStringLiteral("cannot create the folder of ") + path));
+        return false;
+    }
     TulPref::openInstance(path);
     TulPref *pref = TulPref::instance();
     if (!create)

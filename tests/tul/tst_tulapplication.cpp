@@ -1,5 +1,6 @@
 #include "TulApplication.h"
 #include "TulPref.h"
+#include "TulSingleInstance.h"
 
 #include <QElapsedTimer>
 #include <QLibraryInfo>
@@ -122,8 +123,16 @@ void TestTulApplication::crashedHolderIsTakenOver()
     QCOMPARE(third.readAllStandardOutput().trimmed(), QByteArray("secondary"));
     QCOMPARE(readLine(successor), QByteArray("message:activate"));
 
-    successor.kill();
-    successor.waitForFinished(5000);
+    // A holder that ends normally leaves nothing behind for the next one.
+    QProcess stopper;
+    stopper.start(helperPath(), {QStringLiteral("instance"), id, QStringLiteral("quit")});
+    QVERIFY(stopper.waitForFinished(10000));
+    QCOMPARE(stopper.exitCode(), 0);
+    QVERIFY(successor.waitForFinished(10000));
+    QCOMPARE(successor.exitCode(), 0);
+    const QString socket = TulSingleInstance::socketPath(id);
+    QVERIFY(!QFileInfo::exists(socket));
+    QVERIFY(!QFileInfo::exists(socket + QStringLiteral(".lock")));
 }
 
 void TestTulApplication::commandLine_data()
