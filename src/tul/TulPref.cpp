@@ -102,6 +102,9 @@ QVariant TulPref::value(const QString &key, const QVariant &defaultValue) const
         return ok ? QVariant(n) : defaultValue;
     }
     case QMetaType::QString:
+        // An unquoted "a,b" written by hand reads back as a list.
+        if (stored.metaType() == QMetaType::fromType<QStringList>())
+            return QVariant(stored.toStringList().join(QLatin1Char(',')));
         return QVariant(text);
     default:
         if (stored.convert(defaultValue.metaType()))

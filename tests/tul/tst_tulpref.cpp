@@ -17,7 +17,6 @@ private slots:
     void flushWritesAtOnce();
     void textFromTheFileConvertsOnlyWhenSound();
     void storeFollowsXdgConfigHome();
-    void productTable();
     void skinFolderFromLastSkin_data();
     void skinFolderFromLastSkin();
 
@@ -78,7 +77,8 @@ void TestTulPref::textFromTheFileConvertsOnlyWhenSound()
     QDir().mkpath(dir->path() + QStringLiteral("/prefs"));
     QFile file(storePath());
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\nEnableAutoUpdate=maybe\nAutoUpdateType=weekly\nlast_skin=dark\n");
+    file.write("[General]\nEnableAutoUpdate=maybe\nAutoUpdateType=weekly\nlast_skin=dark\n"
+               "exporttolocal=/home/a,b\n");
     file.close();
 
     TulPref pref(storePath());
@@ -86,6 +86,8 @@ void TestTulPref::textFromTheFileConvertsOnlyWhenSound()
     QCOMPARE(pref.value(QStringLiteral("EnableAutoUpdate"), true).toBool(), true);
     QCOMPARE(pref.value(QStringLiteral("AutoUpdateType"), 1).toInt(), 1);
     QCOMPARE(pref.value(QStringLiteral("last_skin")).toString(), QStringLiteral("dark"));
+    QCOMPARE(pref.value(QStringLiteral("exporttolocal"), QString()).toString(),
+             QStringLiteral("/home/a,b"));
 }
 
 void TestTulPref::storeFollowsXdgConfigHome()
@@ -95,15 +97,6 @@ void TestTulPref::storeFollowsXdgConfigHome()
     TulPref::openInstance(TulPref::defaultFilePath());
     TulPref::instance()->setValue(QStringLiteral("k"), 5, true);
     QVERIFY(QFileInfo::exists(dir->path() + QStringLiteral("/AppShuttle/appshuttle.conf")));
-}
-
-void TestTulPref::productTable()
-{
-    QCOMPARE(TulPref::productInfo(QStringLiteral("SINGLETON_APP_ID")), QStringLiteral("appshuttle"));
-    QCOMPARE(TulPref::productInfo(QStringLiteral("support_mac_app_store")), QStringLiteral("false"));
-    QCOMPARE(TulPref::product_name(), QStringLiteral("AppShuttle"));
-    QVERIFY(!TulPref::company_root_key().isEmpty());
-    QVERIFY(TulPref::productInfo(QStringLiteral("no such key")).isEmpty());
 }
 
 void TestTulPref::skinFolderFromLastSkin_data()
