@@ -1,0 +1,284 @@
+// libimobiledevice's own AFC client against the virtual device's media
+// service: files, folders, errors, and paths that try to leave the root.
+
+#include "VAfcServer.h"
+#include "VConnection.h"
+#include "VDeviceFixture.h"
+#include "VServiceTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray randomBytes(int size)
+{
+    QByteArray data(size, '\0');
+    QRandomGenerator generator(42);
+    for (int i = 0; i < size; ++i)
+        data[i] = char(generator.bounded(256));
+    return data;
+}
+
+QByteArray readHostFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList listDirectory(afc_client_t afc, const char *path, afc_error_t *rc)
+{
+    char **entries = nullptr;
+    *rc = afc_read_directory(afc, path, &entries);
+    QStringList out;
+    for (char **p = entries; p && *p; ++p)
+        out << QString::fromUtf8(*p);
+    if (entries)
+        afc_dictionary_free(entries);
+    return out;
+}
+
+QMap<QString, QString> fileInfo(afc_client_t afc, const char *path, afc_error_t *rc)
+{
+    char **pairs = nullptr;
+    *rc = afc_get_file_info(afc, path, &pairs);
+    QMap<QString, QString> out;
+    for (char **p = pairs; p && p[0] && p[1]; p += 2)
+        out.insert(QString::fromUtf8(p[0]), QString::fromUtf8(p[1]));
+    if (pairs)
+        afc_dictionary_free(pairs);
+    return out;
+}
+
+// An AFC service confined to Documents, as house_arrest serves VendDocuments.
+const VServiceRegistration documentsService("com.appshuttle.test.documents", [](VConnection &conn) {
+    VAfcServer::serve(conn, conn.device()->rootDir() + QStringLiteral("/container"), QStringLiteral("Documents"));
+});
+
+} // namespace
+
+class TestVDeviceAfc : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_fixture = std::make_unique<VDeviceFixture>();
+        QVERIFY(m_fixture->setUp());
+        m_udid = m_fixture->iPhoneUdid();
+        m_media = m_fixture->mediaDir(m_udid);
+        QCOMPARE(m_client.open(m_udid), 0);
+    }
+
+    void cleanup()
+    {
+        m_client.close();
+        m_fixture.reset();
+    }
+
+    void writesAndReadsFilesInChunks_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("empty") << 0 << 8192;
+        QTest::newRow("small") << 1000 << 8192;
+        QTest::newRow("installer-upload-1MiB-chunks") << (2 << 20) + 12345 << (1 << 20);
+        QTest::newRow("odd-chunks") << 300001 << 65536 + 7;
+    }
+
+    void writesAndReadsFilesInChunks()
+    {
+        QFETCH(int, size);
+        QFETCH(int, chunk);
+        const QByteArray data = randomBytes(size);
+        QCOMPARE(afc_make_directory(m_client.afc(), "PublicStaging"), AFC_E_SUCCESS);
+        QCOMPARE(m_client.writeFile("PublicStaging/com.example.app", data, chunk), AFC_E_SUCCESS);
+        QCOMPARE(readHostFile(m_media + QStringLiteral("/PublicStaging/com.example.app")), data);
+        QByteArray back;
+        QCOMPARE(m_client.readFile("/PublicStaging/com.example.app", &back, chunk), AFC_E_SUCCESS);
+        QCOMPARE(back, data);
+        afc_error_t rc;
+        const auto info = fileInfo(m_client.afc(), "PublicStaging/com.example.app", &rc);
+        QCOMPARE(rc, AFC_E_SUCCESS);
+        QCOMPARE(info.value(QStringLiteral("st_size")), QString::number(size));
+        QCOMPARE(info.value(QStringLiteral("st_ifmt")), QStringLiteral("S_IFREG"));
+        QVERIFY(info.contains(QStringLiteral("st_mtime")));
+    }
+
+    void openModesSeekTellAndSize()
+    {
+        afc_client_t afc = m_client.afc();
+        uint64_t handle = 0;
+        uint32_t done = 0;
+        QCOMPARE(afc_file_open(afc, "notes.txt", AFC_FOPEN_WR, &handle), AFC_E_SUCCESS);
+        QVERIFY(handle != 0);
+        QCOMPARE(afc_file_write(afc, handle, "hello world", 11, &done), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_seek(afc, handle, 6, SEEK_SET), AFC_E_SUCCESS);
+        uint64_t position = 0;
+        QCOMPARE(afc_file_tell(afc, handle, &position), AFC_E_SUCCESS);
+        QCOMPARE(position, uint64_t(6));
+        char buffer[16] = {};
+        QCOMPARE(afc_file_read(afc, handle, buffer, sizeof buffer, &done), AFC_E_SUCCESS);
+        QCOMPARE(QByteArray(buffer, int(done)), QByteArray("world"));
+        QCOMPARE(afc_file_seek(afc, handle, -5, SEEK_END), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_tell(afc, handle, &position), AFC_E_SUCCESS);
+        QCOMPARE(position, uint64_t(6));
+        QCOMPARE(afc_file_truncate(afc, handle, 5), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_lock(afc, handle, AFC_LOCK_EX), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_lock(afc, handle, AFC_LOCK_UN), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_close(afc, handle), AFC_E_SUCCESS);
+
+        QCOMPARE(afc_file_open(afc, "notes.txt", AFC_FOPEN_APPEND, &handle), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_write(afc, handle, "!", 1, &done), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_close(afc, handle), AFC_E_SUCCESS);
+        QCOMPARE(readHostFile(m_media + QStringLiteral("/notes.txt")), QByteArray("hello!"));
+
+        QCOMPARE(afc_truncate(afc, "notes.txt", 2), AFC_E_SUCCESS);
+        QCOMPARE(readHostFile(m_media + QStringLiteral("/notes.txt")), QByteArray("he"));
+        QCOMPARE(afc_set_file_time(afc, "notes.txt", uint64_t(1500000000) * 1000000000ull), AFC_E_SUCCESS);
+        QCOMPARE(QFileInfo(m_media + QStringLiteral("/notes.txt")).lastModified().toSecsSinceEpoch(), 1500000000);
+    }
+
+    void foldersRenameAndRemove()
+    {
+        afc_client_t afc = m_client.afc();
+        QCOMPARE(afc_make_directory(afc, "/ApplicationArchives/a/b"), AFC_E_SUCCESS);
+        QCOMPARE(afc_make_directory(afc, "ApplicationArchives/a/b"), AFC_E_SUCCESS);   // exists: fine
+        QCOMPARE(m_client.writeFile("ApplicationArchives/a/b/x.zip", "zip"), AFC_E_SUCCESS);
+        QCOMPARE(m_client.writeFile("ApplicationArchives/y.zip", "zip"), AFC_E_SUCCESS);
+        afc_error_t rc;
+        QCOMPARE(listDirectory(afc, "ApplicationArchives", &rc),
+                 (QStringList {QStringLiteral("."), QStringLiteral(".."), QStringLiteral("a"), QStringLiteral("y.zip")}));
+        QCOMPARE(rc, AFC_E_SUCCESS);
+        QCOMPARE(fileInfo(afc, "ApplicationArchives/a", &rc).value(QStringLiteral("st_ifmt")), QStringLiteral("S_IFDIR"));
+
+        QCOMPARE(afc_rename_path(afc, "ApplicationArchives/y.zip", "ApplicationArchives/a/z.zip"), AFC_E_SUCCESS);
+        QVERIFY(QFile::exists(m_media + QStringLiteral("/ApplicationArchives/a/z.zip")));
+        QCOMPARE(afc_remove_path(afc, "ApplicationArchives/a"), AFC_E_DIR_NOT_EMPTY);
+        QCOMPARE(afc_remove_path(afc, "ApplicationArchives/a/z.zip"), AFC_E_SUCCESS);
+        QCOMPARE(afc_remove_path_and_contents(afc, "ApplicationArchives/a"), AFC_E_SUCCESS);
+        QVERIFY(!QFile::exists(m_media + QStringLiteral("/ApplicationArchives/a")));
+        QCOMPARE(afc_remove_path(afc, "/"), AFC_E_PERM_DENIED);
+    }
+
+    void reportsErrorsLikeADevice()
+    {
+        afc_client_t afc = m_client.afc();
+        uint64_t handle = 0;
+        afc_error_t rc;
+        QCOMPARE(afc_file_open(afc, "missing.txt", AFC_FOPEN_RDONLY, &handle), AFC_E_OBJECT_NOT_FOUND);
+        QCOMPARE(fileInfo(afc, "missing/deeper", &rc).size(), 0);
+        QCOMPARE(rc, AFC_E_OBJECT_NOT_FOUND);
+        listDirectory(afc, "missing", &rc);
+        QCOMPARE(rc, AFC_E_OBJECT_NOT_FOUND);
+        QCOMPARE(afc_remove_path(afc, "missing"), AFC_E_OBJECT_NOT_FOUND);
+        QCOMPARE(afc_make_directory(afc, "Downloads"), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_open(afc, "Downloads", AFC_FOPEN_RDONLY, &handle), AFC_E_OBJECT_IS_DIR);
+        QCOMPARE(afc_file_open(afc, "x", afc_file_mode_t(9), &handle), AFC_E_INVALID_ARG);
+        char buffer[8];
+        uint32_t got = 0;
+        QCOMPARE(afc_file_read(afc, 777, buffer, sizeof buffer, &got), AFC_E_INVALID_ARG);
+        QCOMPARE(afc_file_close(afc, 777), AFC_E_INVALID_ARG);
+
+        char *value = nullptr;
+        QCOMPARE(afc_get_device_info_key(afc, "FSTotalBytes", &value), AFC_E_SUCCESS);
+        QCOMPARE(QByteArray(value), QByteArray::number(12ull << 30));
+        free(value);
+        QCOMPARE(afc_get_device_info_key(afc, "Model", &value), AFC_E_SUCCESS);
+        QCOMPARE(QByteArray(value), QByteArray("iPhone6,1"));
+        free(value);
+    }
+
+    void refusesPathsOutsideTheRoot_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("dot-dot") << QStringLiteral("../outside/secret.txt");
+        QTest::newRow("absolute-dot-dot") << QStringLiteral("/../../outside/secret.txt");
+        QTest::newRow("nested-dot-dot") << QStringLiteral("PublicStaging/../../outside/secret.txt");
+        QTest::newRow("symlinked-folder") << QStringLiteral("escape/secret.txt");
+        QTest::newRow("symlinked-file") << QStringLiteral("secret-link");
+    }
+
+    void refusesPathsOutsideTheRoot()
+    {
+        QFETCH(QString, path);
+        // The media folder is <state>/<udid>/media; "outside" sits beside it.
+        const QString outside = QDir(m_media).absoluteFilePath(QStringLiteral("../outside"));
+        QVERIFY(QDir().mkpath(outside));
+        QFile secret(outside + QStringLiteral("/secret.txt"));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("secret");
+        secret.close();
+        QVERIFY(QFile::link(outside, m_media + QStringLiteral("/escape")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), m_media + QStringLiteral("/secret-link")));
+
+        afc_client_t afc = m_client.afc();
+        const QByteArray p = path.toUtf8();
+        uint64_t handle = 0;
+        QCOMPARE(afc_file_open(afc, p.constData(), AFC_FOPEN_RDONLY, &handle), AFC_E_PERM_DENIED);
+        QCOMPARE(afc_file_open(afc, p.constData(), AFC_FOPEN_WRONLY, &handle), AFC_E_PERM_DENIED);
+        QCOMPARE(afc_truncate(afc, p.constData(), 0), AFC_E_PERM_DENIED);
+        const QByteArray dir = p.left(p.lastIndexOf('/'));
+        if (!dir.isEmpty()) {
+            afc_error_t rc;
+            listDirectory(afc, dir.constData(), &rc);
+            QCOMPARE(rc, AFC_E_PERM_DENIED);
+            QCOMPARE(afc_make_directory(afc, (dir + "/new").constData()), AFC_E_PERM_DENIED);
+            QCOMPARE(afc_rename_path(afc, "secret-link", (dir + "/moved").constData()), AFC_E_PERM_DENIED);
+        }
+        QCOMPARE(readHostFile(outside + QStringLiteral("/secret.txt")), QByteArray("secret"));
+        QCOMPARE(QDir(outside).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {QStringLiteral("secret.txt")});
+        // The link itself, inside the root, can still be looked at and removed.
+        afc_error_t rc;
+        QCOMPARE(fileInfo(afc, "secret-link", &rc).value(QStringLiteral("st_ifmt")), QStringLiteral("S_IFLNK"));
+        QCOMPARE(afc_remove_path(afc, "secret-link"), AFC_E_SUCCESS);
+        QVERIFY(QFile::exists(outside + QStringLiteral("/secret.txt")));
+    }
+
+    void absolutePathsStayInsideTheRoot()
+    {
+        QCOMPARE(m_client.writeFile("/tmp-in-media.txt", "x"), AFC_E_SUCCESS);
+        QVERIFY(QFile::exists(m_media + QStringLiteral("/tmp-in-media.txt")));
+        uint64_t handle = 0;
+        QCOMPARE(afc_file_open(m_client.afc(), "/etc/passwd", AFC_FOPEN_RDONLY, &handle), AFC_E_OBJECT_NOT_FOUND);
+        // Links that stay inside the root work.
+        QCOMPARE(afc_make_directory(m_client.afc(), "real"), AFC_E_SUCCESS);
+        QCOMPARE(afc_make_link(m_client.afc(), AFC_SYMLINK, "real", "alias"), AFC_E_SUCCESS);
+        QCOMPARE(m_client.writeFile("alias/file", "inside"), AFC_E_SUCCESS);
+        QCOMPARE(readHostFile(m_media + QStringLiteral("/real/file")), QByteArray("inside"));
+        // A link made through AFC that points out is stored but never followed.
+        QCOMPARE(afc_make_link(m_client.afc(), AFC_SYMLINK, "/etc", "etc-link"), AFC_E_SUCCESS);
+        QCOMPARE(afc_file_open(m_client.afc(), "etc-link/passwd", AFC_FOPEN_RDONLY, &handle), AFC_E_PERM_DENIED);
+    }
+
+    void confinedRootShowsOnlyItsSubfolder()
+    {
+        const QString container = m_fixture->stateDir() + QLatin1Char('/') + m_udid + QStringLiteral("/container");
+        QVERIFY(QDir().mkpath(container + QStringLiteral("/Documents")));
+        QVERIFY(QDir().mkpath(container + QStringLiteral("/Library")));
+        AfcClient docs;
+        QCOMPARE(docs.open(m_udid, "com.appshuttle.test.documents"), 0);
+        QCOMPARE(docs.writeFile("/Documents/report.txt", "report"), AFC_E_SUCCESS);
+        QCOMPARE(readHostFile(container + QStringLiteral("/Documents/report.txt")), QByteArray("report"));
+        afc_error_t rc;
+        QCOMPARE(listDirectory(docs.afc(), "/", &rc),
+                 (QStringList {QStringLiteral("."), QStringLiteral(".."), QStringLiteral("Documents")}));
+        listDirectory(docs.afc(), "/Library", &rc);
+        QCOMPARE(rc, AFC_E_PERM_DENIED);
+        QCOMPARE(docs.writeFile("Documents/../Library/evil", "x"), AFC_E_PERM_DENIED);
+        QVERIFY(!QFile::exists(container + QStringLiteral("/Library/evil")));
+    }
+
+private:
+    std::unique_ptr<VDeviceFixture> m_fixture;
+    AfcClient m_client;
+    QString m_udid;
+    QString m_media;
+};
+
+QTEST_GUILESS_MAIN(TestVDeviceAfc)
+#include "tst_vdevice_afc.moc"
