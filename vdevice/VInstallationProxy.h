@@ -1,0 +1,52 @@
+#pragma once
+
+// com.apple.mobile.installation_proxy of a virtual device, over one
+// connection: Browse, Lookup, Install, Upgrade, Uninstall, Archive,
+// RemoveArchive, LookupArchives. Commands are served one after the other
+// until the client closes. Progress goes out as status messages
+// {Status, PercentComplete} ending with {Status: "Complete"}; failures as
+// {Error, ErrorDescription}, named as a device names them (VAppError.h).
+//
+// From ProductVersion 9.0 the archive commands answer UnknownCommand, as
+// devices since iOS 9 do.
+
+#include "PlistFrame.h"
+#include "VAppInstaller.h"
+#include "VAppStore.h"
+
+#include <QString>
+
+class VConnection;
+
+class VInstallationProxy
+{
+public:
+    static constexpr uint32_t kBrowsePageSize = 20;
+
+    explicit VInstallationProxy(VConnection &conn);
+    void serve();
+
+private:
+    bool handle(plist_t request);
+    bool browse(plist_t options);
+    bool lookup(plist_t options);
+    bool install(const QString &command, plist_t request, plist_t options);
+    bool uninstall(const QString &identifier);
+    bool archive(const QString &identifier, plist_t options);
+    bool removeArchive(const QString &identifier);
+    bool lookupArchives();
+
+    bool sendStatus(const char *status, int percent = -1);
+    bool sendError(int code);
+    bool sendNode(plist_t node);
+    // The staged package's local path, confined to the media folder.
+    QString stagedPackage(const QString &packagePath) const;
+    QStringList typedApps(plist_t options) const;
+
+    VConnection &m_conn;
+    VAppStore m_store;
+    QString m_mediaDir;
+    VAppDeviceTraits m_traits;
+    bool m_archiveCommands = true;
+    bool m_peerGone = false;
+};
