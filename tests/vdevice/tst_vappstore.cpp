@@ -1,0 +1,423 @@
+// The virtual device's app store on disk: installs from packages (fresh,
+// over an installed app, broken and hostile packages), archives, removal
+// and the home-screen layout.
+
+#include "VAppArchiver.h"
+#include "VAppError.h"
+#include "VAppInstaller.h"
+#include "VAppLayout.h"
+#include "VAppPlist.h"
+#include "VAppStore.h"
+#include "VPackageBuilder.h"
+#include "VPackageReader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every path below root, relative, so tests can see what appeared.
+QStringList tree(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+QStringList zipEntries(const QString &path)
+{
+    QStringList out;
+    int error = 0;
+    zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!zip)
+        return out;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i)
+        out << QString::fromUtf8(zip_get_name(zip, zip_uint64_t(i), 0));
+    zip_discard(zip);
+    return out;
+}
+
+} // namespace
+
+class TestVAppStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir().mkpath(appsDir()));
+        QVERIFY(QDir().mkpath(mediaDir()));
+        m_store = std::make_unique<VAppStore>(appsDir());
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        m_dir.reset();
+    }
+
+    void installsBundleContainerAndLayout_data()
+    {
+        QTest::addColumn<bool>("binaryInfo");
+        QTest::newRow("xml-info-plist") << false;
+        QTest::newRow("binary-info-plist") << true;
+    }
+
+    void installsBundleContainerAndLayout()
+    {
+        QFETCH(bool, binaryInfo);
+        VPackageBuilder builder(QStringLiteral("com.example.notes"));
+        builder.setName(QStringLiteral("Notes")).setVersion(QStringLiteral("2.1"))
+            .setInfo(QStringLiteral("UIFileSharingEnabled"), true).setBinaryInfoPlist(binaryInfo)
+            .setExecutableSize(100000).setMetadata({{QStringLiteral("genre"), QStringLiteral("Productivity")}});
+        QStringList statuses;
+        QString id;
+        QCOMPARE(install(builder, {}, &statuses, &id), int(VAppError::None));
+        QCOMPARE(id, QStringLiteral("com.example.notes"));
+        QCOMPARE(statuses.first(), QStringLiteral("CreatingStagingDirectory:5"));
+        QCOMPARE(statuses.last(), QStringLiteral("GeneratingApplicationMap:90"));
+
+        QVERIFY(m_store->contains(id));
+        QCOMPARE(m_store->bundleFolder(id), QStringLiteral("Notes.app"));
+        QVERIFY(QFileInfo::exists(m_store->appDir(id) + QStringLiteral("/Notes.app/Notes")));
+        for (const char *folder : {"Documents", "Library/Preferences", "tmp"})
+            QVERIFY2(QFileInfo(m_store->appDir(id) + QLatin1Char('/') + QLatin1String(folder)).isDir(), folder);
+        QVERIFY(m_store->isFileSharingEnabled(id));
+        QVERIFY(m_store->iconPng(id).startsWith("\x89PNG"));
+        QVERIFY(m_store->staticDiskUsage(id) >= 100000);
+        QVERIFY(!m_store->metadata(id).isEmpty());
+
+        PlistPtr attributes = m_store->attributes(id, {QStringLiteral("CFBundleShortVersionString"),
+                                                       QStringLiteral("StaticDiskUsage"), QStringLiteral("iTunesMetadata")});
+        QCOMPARE(VAppPlist::keys(attributes.get()).size(), 3);
+        QCOMPARE(VAppPlist::string(attributes.get(), "CFBundleShortVersionString"), QStringLiteral("2.1"));
+        PlistPtr metadata = VAppPlist::parse(VAppPlist::data(attributes.get(), "iTunesMetadata"));
+        QCOMPARE(VAppPlist::string(metadata.get(), "genre"), QStringLiteral("Productivity"));
+
+        VAppLayout layout(*m_store);
+        layout.load();
+        QVERIFY(layout.placed().contains(id));
+        QVERIFY(!tree(appsDir()).join(QLatin1Char(' ')).contains(QLatin1String(".staging")));
+    }
+
+    void sinfFromOptionsLandsInBundle()
+    {
+        VPackageBuilder builder(QStringLiteral("com.example.signed"));
+        VAppInstaller::Options options;
+        options.sinf = QByteArray("signature-bytes");
+        QCOMPARE(install(builder, options), int(VAppError::None));
+        QCOMPARE(m_store->sinf(QStringLiteral("com.example.signed")), QByteArray("signature-bytes"));
+        QVERIFY(m_store->isStoreApp(QStringLiteral("com.example.signed")));
+    }
+
+    void mainBundleIsNotANestedOne()
+    {
+        // Bundles inside the main one (plug-ins, watch apps) are never the main one.
+        VPackageBuilder builder(QStringLiteral("com.example.host"));
+        builder.setName(QStringLiteral("Host"));
+        const QString raw = QStringLiteral("Payload/Host.app/PlugIns/Share.appex/Info.plist");
+        builder.addRawEntry(QStringLiteral("Payload/Host.app/Watch/Face.app/Info.plist"), QByteArray("<plist/>"))
+            .addRawEntry(raw, QByteArray("<plist/>"));
+        QString path = m_dir->filePath(QStringLiteral("nested.ipa"));
+        QVERIFY(builder.write(path));
+        VPackageReader reader(path);
+        QCOMPARE(reader.open(), int(VAppError::None));
+        QString bundle;
+        QCOMPARE(reader.findMainBundle(&bundle), int(VAppError::None));
+        QCOMPARE(bundle, QStringLiteral("Host.app"));
+        QCOMPARE(install(builder), int(VAppError::None));
+        QVERIFY(QFileInfo::exists(m_store->appDir(QStringLiteral("com.example.host")) + QStringLiteral("/Host.app/") + raw.mid(17)));
+    }
+
+    void overInstallKeepsData()
+    {
+        const QString id = QStringLiteral("com.example.keeper");
+        VPackageBuilder first(id);
+        first.setName(QStringLiteral("Keeper")).setVersion(QStringLiteral("1.0"))
+            .setMetadata({{QStringLiteral("genre"), QStringLiteral("Old")}});
+        QCOMPARE(install(first), int(VAppError::None));
+        const QString document = m_store->appDir(id) + QStringLiteral("/Documents/diary.txt");
+        QVERIFY(writeFile(document, "dear diary"));
+        QVERIFY(writeFile(m_store->appDir(id) + QStringLiteral("/Library/Preferences/p.plist"), "<plist/>"));
+
+        // The new version renames its bundle and brings no metadata.
+        VPackageBuilder second(id);
+        second.setName(QStringLiteral("Keeper2")).setVersion(QStringLiteral("2.0"));
+        QCOMPARE(install(second), int(VAppError::None));
+        QCOMPARE(readFile(document), QByteArray("dear diary"));
+        QVERIFY(QFileInfo::exists(m_store->appDir(id) + QStringLiteral("/Library/Preferences/p.plist")));
+        QCOMPARE(m_store->bundleFolder(id), QStringLiteral("Keeper2.app"));
+        QVERIFY(!QFileInfo::exists(m_store->appDir(id) + QStringLiteral("/Keeper.app")));
+        PlistPtr info = m_store->infoPlist(id);
+        QCOMPARE(VAppPlist::string(info.get(), "CFBundleShortVersionString"), QStringLiteral("2.0"));
+        PlistPtr metadata = VAppPlist::parse(m_store->metadata(id));
+        QCOMPARE(VAppPlist::string(metadata.get(), "genre"), QStringLiteral("Old"));
+        QCOMPARE(m_store->identifiers(), QStringList{id});
+        QVERIFY(m_store->dynamicDiskUsage(id) >= 10);
+
+        // A broken upgrade changes nothing.
+        VPackageBuilder broken(id);
+        broken.setName(QStringLiteral("Keeper3")).addRawEntry(QStringLiteral("Payload/Keeper3.app/../../x"), "x");
+        QCOMPARE(install(broken), int(VAppError::PackageInspection));
+        QCOMPARE(m_store->bundleFolder(id), QStringLiteral("Keeper2.app"));
+        QCOMPARE(readFile(document), QByteArray("dear diary"));
+    }
+
+    void brokenPackagesLeaveNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("not-a-zip") << "not-a-zip" << int(VAppError::PackageExtraction);
+        QTest::newRow("missing-file") << "missing" << int(VAppError::PackageExtraction);
+        QTest::newRow("no-payload") << "no-payload" << int(VAppError::PackageInspection);
+        QTest::newRow("info-plist-garbage") << "garbage-info" << int(VAppError::PackageInspection);
+        QTest::newRow("no-bundle-identifier") << "no-id" << int(VAppError::MissingBundleIdentifier);
+        QTest::newRow("identifier-escapes") << "bad-id" << int(VAppError::MissingBundleIdentifier);
+        QTest::newRow("ipad-only-app-on-iphone") << "ipad-only" << int(VAppError::DeviceFamilyNotSupported);
+        QTest::newRow("needs-newer-ios") << "newer-ios" << int(VAppError::DeviceOSVersionTooLow);
+    }
+
+    void brokenPackagesLeaveNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, expected);
+        const QString path = m_dir->filePath(QStringLiteral("broken.ipa"));
+        VPackageBuilder builder(QStringLiteral("com.example.broken"));
+        if (kind == QLatin1String("not-a-zip"))
+            QVERIFY(writeFile(path, QByteArray(5000, 'z')));
+        else if (kind == QLatin1String("garbage-info"))
+            builder.setRawInfoPlist("this is { not a plist");
+        else if (kind == QLatin1String("no-id"))
+            builder.setInfo(QStringLiteral("CFBundleIdentifier"), QVariant());
+        else if (kind == QLatin1String("bad-id"))
+            builder.setInfo(QStringLiteral("CFBundleIdentifier"), QStringLiteral("../../evil"));
+        else if (kind == QLatin1String("ipad-only"))
+            builder.setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{2});
+        else if (kind == QLatin1String("newer-ios"))
+            builder.setInfo(QStringLiteral("MinimumOSVersion"), QStringLiteral("8.2.1"));
+        if (kind == QLatin1String("no-payload")) {
+            // A package whose only Info.plist is not in a bundle.
+            VPackageBuilder flat(QStringLiteral("com.example.broken"));
+            flat.addRawEntry(QStringLiteral("Info.plist"), "<plist/>");
+            QVERIFY(flat.write(path));
+            int error = 0;
+            zip_t *zip = zip_open(QFile::encodeName(path).constData(), 0, &error);
+            QVERIFY(zip);
+            for (zip_int64_t i = zip_get_num_entries(zip, 0) - 1; i >= 0; --i) {
+                if (QByteArray(zip_get_name(zip, zip_uint64_t(i), 0)).startsWith("Payload/"))
+                    zip_delete(zip, zip_uint64_t(i));
+            }
+            QCOMPARE(zip_close(zip), 0);
+        } else if (kind != QLatin1String("not-a-zip") && kind != QLatin1String("missing")) {
+            QVERIFY(builder.write(path));
+        }
+        VAppInstaller installer(*m_store, iPhone());
+        QCOMPARE(installer.install(kind == QLatin1String("missing") ? path + QStringLiteral(".nope") : path, {}, {}),
+                 expected);
+        QCOMPARE(tree(appsDir()), QStringList());
+    }
+
+    void hostileEntriesAreRefused_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("link");   // empty: a plain file entry
+        QTest::newRow("dot-dot") << "Payload/Evil.app/../../../outside.txt" << QString();
+        QTest::newRow("dot-dot-inside") << "Payload/Evil.app/sub/../../../outside.txt" << QString();
+        QTest::newRow("backslash-dot-dot") << "Payload/Evil.app/..\\..\\..\\outside.txt" << QString();
+        QTest::newRow("link-out") << "Payload/Evil.app/out" << "../../../..";
+        QTest::newRow("absolute-link") << "Payload/Evil.app/etc" << "/etc";
+        QTest::newRow("write-through-link") << "Payload/Evil.app/dir" << ".";
+        // x/y/s -> ../c is harmless alone; read through it, u climbs out.
+        QTest::newRow("link-through-link") << "Payload/Evil.app/u" << "x/y/s/../../../..";
+    }
+
+    void hostileEntriesAreRefused()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, link);
+        VPackageBuilder builder(QStringLiteral("com.example.evil"));
+        builder.setName(QStringLiteral("Evil"));
+        if (link.isEmpty()) {
+            builder.addRawEntry(entry, "owned");
+        } else {
+            builder.addSymlink(entry, link);
+            if (link == QLatin1String("."))
+                builder.addRawEntry(entry + QStringLiteral("/through.txt"), "owned");
+            if (link.startsWith(QLatin1String("x/y/s")))
+                builder.addSymlink(QStringLiteral("Payload/Evil.app/x/y/s"), QStringLiteral("../c"));
+        }
+        const QStringList before = tree(m_dir->path());
+        QCOMPARE(install(builder), int(VAppError::PackageInspection));
+        QStringList after = tree(m_dir->path());
+        after.removeAll(QStringLiteral("package.ipa"));
+        QCOMPARE(after, before);
+    }
+
+    void linksInsideTheBundleAreKept()
+    {
+        VPackageBuilder builder(QStringLiteral("com.example.links"));
+        builder.setName(QStringLiteral("Links")).addBundleFile(QStringLiteral("Versions/A/Res.txt"), "res")
+            .addSymlink(QStringLiteral("Payload/Links.app/Current"), QStringLiteral("Versions/A"))
+            .addSymlink(QStringLiteral("Payload/Links.app/Versions/Latest"), QStringLiteral("./A/Res.txt"));
+        QCOMPARE(install(builder), int(VAppError::None));
+        const QString bundle = m_store->bundleDir(QStringLiteral("com.example.links"));
+        QCOMPARE(QFileInfo(bundle + QStringLiteral("/Current")).symLinkTarget(), bundle + QStringLiteral("/Versions/A"));
+        QCOMPARE(readFile(bundle + QStringLiteral("/Versions/Latest")), QByteArray("res"));
+
+        // Archives keep the link as a link.
+        VAppArchiver archiver(*m_store, mediaDir());
+        QCOMPARE(archiver.archive(QStringLiteral("com.example.links"), QString(), {}), int(VAppError::None));
+        int error = 0;
+        zip_t *zip = zip_open(QFile::encodeName(archiver.archivePath(QStringLiteral("com.example.links"))).constData(),
+                              ZIP_RDONLY, &error);
+        QVERIFY(zip);
+        const zip_int64_t index = zip_name_locate(zip, "Payload/Links.app/Current", 0);
+        zip_uint8_t opsys = 0;
+        zip_uint32_t attributes = 0;
+        QVERIFY(index >= 0);
+        QCOMPARE(zip_file_get_external_attributes(zip, zip_uint64_t(index), 0, &opsys, &attributes), 0);
+        zip_discard(zip);
+        QCOMPARE(int((attributes >> 16) & S_IFMT), int(S_IFLNK));
+    }
+
+    void archiveKinds_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("payload");
+        QTest::addColumn<bool>("container");
+        QTest::newRow("app-and-data") << QString() << true << true;
+        QTest::newRow("application-only") << QStringLiteral("ApplicationOnly") << true << false;
+        QTest::newRow("documents-only") << QStringLiteral("DocumentsOnly") << false << true;
+    }
+
+    void archiveKinds()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, payload);
+        QFETCH(bool, container);
+        const QString id = QStringLiteral("com.example.archived");
+        VPackageBuilder builder(id);
+        builder.setName(QStringLiteral("Arch")).setMetadata({{QStringLiteral("genre"), QStringLiteral("Games")}});
+        QCOMPARE(install(builder), int(VAppError::None));
+        QVERIFY(writeFile(m_store->appDir(id) + QStringLiteral("/Documents/save.dat"), "level 9"));
+
+        VAppArchiver archiver(*m_store, mediaDir());
+        QList<int> percents;
+        QCOMPARE(archiver.archive(id, type, [&percents](int p) { percents << p; }), int(VAppError::None));
+        QVERIFY(!percents.isEmpty());
+        QCOMPARE(percents.last(), 100);
+        const QStringList entries = zipEntries(archiver.archivePath(id));
+        QCOMPARE(entries.contains(QStringLiteral("Payload/Arch.app/Info.plist")), payload);
+        QCOMPARE(entries.contains(QStringLiteral("iTunesMetadata.plist")), payload);
+        QCOMPARE(entries.contains(QStringLiteral("Container/Documents/save.dat")), container);
+        QVERIFY(!entries.join(QLatin1Char(' ')).contains(QLatin1String(VAppStore::kRecordFile)));
+        QCOMPARE(tree(archiver.archiveDir()), QStringList{id + QStringLiteral(".zip")});
+
+        // The archive installs again as a package, data left to the client.
+        if (payload) {
+            QCOMPARE(m_store->uninstall(id), int(VAppError::None));
+            VAppInstaller installer(*m_store, iPhone());
+            QCOMPARE(installer.install(archiver.archivePath(id), {}, {}), int(VAppError::None));
+            QVERIFY(m_store->contains(id));
+        }
+
+        PlistPtr archives = makePlistPtr(archiver.lookup());
+        plist_t entry = plist_dict_get_item(archives.get(), id.toUtf8().constData());
+        QVERIFY(entry);
+        QCOMPARE(VAppPlist::string(entry, "CFBundleDisplayName"), payload ? QStringLiteral("Arch") : QString());
+        QCOMPARE(archiver.remove(id), int(VAppError::None));
+        QCOMPARE(archiver.remove(id), int(VAppError::None));
+        QCOMPARE(plist_dict_get_size(makePlistPtr(archiver.lookup()).get()), 0u);
+        QCOMPARE(archiver.archive(QStringLiteral("com.example.none"), QString(), {}), int(VAppError::UnknownApp));
+    }
+
+    void uninstallAndSystemApps()
+    {
+        const QString id = QStringLiteral("com.example.gone");
+        QCOMPARE(install(VPackageBuilder(id)), int(VAppError::None));
+        QCOMPARE(m_store->uninstall(id), int(VAppError::None));
+        QVERIFY(!m_store->contains(id));
+        QCOMPARE(tree(appsDir()), QStringList{QLatin1String(VAppStore::kLayoutFile)});
+        QCOMPARE(m_store->uninstall(id), int(VAppError::UnknownApp));
+
+        // A system app cannot be removed nor replaced.
+        const QString system = QStringLiteral("com.apple.mobilesafari");
+        QVERIFY(writeFile(m_store->appDir(system) + QStringLiteral("/Safari.app/Info.plist"),
+                          "<plist><dict><key>CFBundleIdentifier</key><string>com.apple.mobilesafari</string></dict></plist>"));
+        QVERIFY(VAppStore::writeRecord(m_store->appDir(system), QStringLiteral("System"), QStringLiteral("Safari.app")));
+        QCOMPARE(m_store->applicationType(system), QStringLiteral("System"));
+        QCOMPARE(m_store->uninstall(system), int(VAppError::UninstallProhibited));
+        QCOMPARE(install(VPackageBuilder(system)), int(VAppError::InstallProhibited));
+    }
+
+    void layoutReconcilesWithInstalledApps()
+    {
+        for (const char *id : {"com.example.a", "com.example.b", "com.example.c"})
+            QCOMPARE(install(VPackageBuilder(QString::fromLatin1(id))), int(VAppError::None));
+        VAppLayout layout(*m_store);
+        layout.dock = {QStringLiteral("com.example.gone"), QStringLiteral("com.example.a")};
+        VAppLayout::Item folder;
+        folder.folderName = QStringLiteral("Work");
+        folder.folderPages << QStringList{QStringLiteral("com.example.b"), QStringLiteral("com.example.a")};
+        layout.pages = {{folder}};
+        QVERIFY(layout.save());
+
+        layout.load();
+        QCOMPARE(layout.dock, QStringList{QStringLiteral("com.example.a")});
+        QCOMPARE(layout.pages.first().first().folderPages.first(), QStringList{QStringLiteral("com.example.b")});
+        QCOMPARE(layout.placed(), (QStringList{QStringLiteral("com.example.a"), QStringLiteral("com.example.b"),
+                                              QStringLiteral("com.example.c")}));
+        layout.remove(QStringLiteral("com.example.b"));
+        QCOMPARE(layout.pages.size(), 1);   // the emptied folder is gone, c stays
+        QCOMPARE(layout.pages.first().size(), 1);
+    }
+
+private:
+    QString appsDir() const { return m_dir->filePath(QStringLiteral("device/apps")); }
+    QString mediaDir() const { return m_dir->filePath(QStringLiteral("device/media")); }
+    static VAppDeviceTraits iPhone() { return VAppDeviceTraits{QStringLiteral("8.2"), {1}}; }
+
+    int install(const VPackageBuilder &builder, const VAppInstaller::Options &options = {},
+                QStringList *statuses = nullptr, QString *id = nullptr)
+    {
+        const QString path = m_dir->filePath(QStringLiteral("package.ipa"));
+        if (!builder.write(path))
+            return -1000;
+        VAppInstaller installer(*m_store, iPhone());
+        return installer.install(path, options, [statuses](const char *status, int percent) {
+            if (statuses)
+                *statuses << QStringLiteral("%1:%2").arg(QLatin1String(status)).arg(percent);
+        }, id);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<VAppStore> m_store;
+};
+
+QTEST_GUILESS_MAIN(TestVAppStore)
+#include "tst_vappstore.moc"
