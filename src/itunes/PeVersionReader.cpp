@@ -77,16 +77,18 @@ public:
         return fixedVersion(u32(*data, 0), u32(*data, 4));
     }
 
+    const char *error() const { return error_; }
+
 private:
     QString fail(const char *why)
     {
-        DIAG_LOG(why);
+        error_ = why;
         return QString();
     }
 
     quint64 failed(const char *why)
     {
-        DIAG_LOG(why);
+        error_ = why;
         return 0;
     }
 
@@ -176,6 +178,7 @@ private:
 
     QIODevice &dev_;
     QVector<Section> sections_;
+    const char *error_ = "";
 };
 
 } // namespace
@@ -186,7 +189,11 @@ QString PeVersionReader::fileVersion(QIODevice &device)
         DIAG_LOG("device not open for random access");
         return QString();
     }
-    return Reader(device).version();
+    Reader reader(device);
+    const QString version = reader.version();
+    if (version.isEmpty())
+        DIAG_LOG(reader.error());
+    return version;
 }
 
 QString PeVersionReader::fileVersion(const QString &path)
