@@ -47,8 +47,10 @@ private slots:
 
     void noPrefixMeansNoItunes()
     {
-        QFile::remove(DiagLog::logPath());
-        QFile::remove(DiagLog::twinPath());
+        // A log folder of this run's own, so only these calls' entries are read.
+        QTemporaryDir logDir;
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(logDir.path()));
         qputenv("WINEPREFIX", QFile::encodeName(prefix->path() + QStringLiteral("/absent")));
         const ItunesInteract itunes;
         QCOMPARE(itunes.GetITunesVersionFromFile(), QString());
@@ -64,6 +66,10 @@ private slots:
             if (log.open(QIODevice::ReadOnly))
                 text += log.readAll();
         }
+        if (oldTmp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp);
         QVERIFY(text.contains("in ItunesInteract::GetMusicFolderPathEx : "));
         QVERIFY(text.contains("in ItunesInteract::GetAutoDirectoryName : "));
         QVERIFY(text.contains("\nerror!\n"));
