@@ -12,18 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QUuid>
 
 namespace {
 constexpr qint64 kMaxSinfBytes = 1024 * 1024;
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
 
 bool makeContainerFolders(const QString &dir)
 {
@@ -146,14 +139,14 @@ int VAppInstaller::install(const QString &packagePath, const Options &options,
             return rc;
     }
     if (!metadata.isEmpty()
-        && !writeBytes(staging.path() + QLatin1Char('/') + QLatin1String(VAppStore::kMetadataFile), metadata))
+        && !VAppPlist::writeBytes(staging.path() + QLatin1Char('/') + QLatin1String(VAppStore::kMetadataFile), metadata))
         return VAppError::ContainerCreation;
     if (!options.sinf.isEmpty() && options.sinf.size() <= kMaxSinfBytes) {
         QString executable = VAppPlist::string(info.get(), "CFBundleExecutable", bundle.chopped(4));
         if (!VPackageReader::safeComponents(executable, nullptr) || executable.contains(QLatin1Char('/')))
             executable = bundle.chopped(4);
         QDir(bundleDir).mkpath(QStringLiteral("SC_Info"));
-        if (!writeBytes(bundleDir + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"), options.sinf))
+        if (!VAppPlist::writeBytes(bundleDir + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"), options.sinf))
             return VAppError::ContainerCreation;
     }
 

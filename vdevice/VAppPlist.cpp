@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
+#include <QUuid>
+
+#include <cstdio>
 
 #include <cstdlib>
 
@@ -58,13 +60,19 @@ QByteArray VAppPlist::toBinary(plist_t node)
 bool VAppPlist::writeFile(const QString &path, plist_t node, bool binary)
 {
     const QByteArray bytes = binary ? toBinary(node) : toXml(node);
-    if (bytes.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes);
-    return file.commit();
+    return !bytes.isEmpty() && writeBytes(path, bytes);
+}
+
+bool VAppPlist::writeBytes(const QString &path, const QByteArray &bytes)
+{
+    const QString partial = path + QStringLiteral(".partial-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QFile file(partial);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    file.close();
+    if (written && ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) == 0)
+        return true;
+    QFile::remove(partial);
+    return false;
 }
 
 QString VAppPlist::string(plist_t dict, const char *key, const QString &fallback)

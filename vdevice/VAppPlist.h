@@ -18,7 +18,11 @@ public:
     static PlistPtr parse(const QByteArray &bytes);
     // Reads and parses a file of at most maxBytes. Null on failure.
     static PlistPtr readFile(const QString &path, qint64 maxBytes = 8 * 1024 * 1024);
-    // Writes XML (or binary) through a temporary file and a rename.
+    // Replaces a file through a temporary file and a rename: readers see the
+    // old or the new content, never a part. No fsync: the virtual device's
+    // state is not worth the wait.
+    static bool writeBytes(const QString &path, const QByteArray &bytes);
+    // Writes XML (or binary) with writeBytes.
     static bool writeFile(const QString &path, plist_t node, bool binary = false);
     static QByteArray toXml(plist_t node);
     static QByteArray toBinary(plist_t node);

@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 // The daemon finds demo content through this hook.
@@ -18,12 +17,6 @@ const bool registered = [] {
     VDeviceFolder::setPopulator(&VDemo::populate);
     return true;
 }();
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
 
 bool writePlist(const QString &path, const QVariantMap &map)
 {
@@ -42,8 +35,8 @@ bool VDemo::writeApp(const QString &appsDir, const VDemoApp &app, QString *error
     QDir root;
     bool ok = root.mkpath(bundle) && writePlist(bundle + QStringLiteral("/Info.plist"), info);
     const quint32 seed = quint32(qHash(app.identifier));
-    ok = ok && writeBytes(bundle + QStringLiteral("/Icon.png"), VAppIcon::render(seed, 57))
-        && writeBytes(bundle + QStringLiteral("/Icon@2x.png"), VAppIcon::render(seed, 114));
+    ok = ok && VAppPlist::writeBytes(bundle + QStringLiteral("/Icon.png"), VAppIcon::render(seed, 57))
+        && VAppPlist::writeBytes(bundle + QStringLiteral("/Icon@2x.png"), VAppIcon::render(seed, 114));
     // A sparse file: the app has its size without taking the disk space.
     QFile binary(bundle + QLatin1Char('/') + executable);
     ok = ok && binary.open(QIODevice::WriteOnly) && binary.write("\xcf\xfa\xed\xfe", 4) == 4
@@ -52,7 +45,7 @@ bool VDemo::writeApp(const QString &appsDir, const VDemoApp &app, QString *error
     ok = ok && VAppStore::writeRecord(dir, app.system ? QStringLiteral("System") : QStringLiteral("User"), bundleName);
     if (!app.system) {
         ok = ok && root.mkpath(bundle + QStringLiteral("/SC_Info"))
-            && writeBytes(bundle + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"),
+            && VAppPlist::writeBytes(bundle + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"),
                           VDemoCatalog::sinf(app))
             && writePlist(dir + QLatin1Char('/') + QLatin1String(VAppStore::kMetadataFile),
                           VDemoCatalog::metadata(app))
@@ -62,7 +55,7 @@ bool VDemo::writeApp(const QString &appsDir, const VDemoApp &app, QString *error
         ok = ok && writePlist(dir + QStringLiteral("/Library/Preferences/") + app.identifier + QStringLiteral(".plist"), prefs);
     }
     for (const auto &document : app.documents)
-        ok = ok && writeBytes(dir + QStringLiteral("/Documents/") + document.first, document.second);
+        ok = ok && VAppPlist::writeBytes(dir + QStringLiteral("/Documents/") + document.first, document.second);
     if (!ok && error)
         *error = QStringLiteral("cannot write the demo app %1").arg(app.identifier);
     return ok;
