@@ -31,7 +31,7 @@ int hexDigit(char c)
     return -1;
 }
 
-// Index just past the closing `quote` of text that opens at `from`, honouring
+// Index of the closing `quote` of text that opens before `from`, honouring
 // backslash escapes; -1 when the line ends first.
 qsizetype closingQuote(const QByteArray &line, qsizetype from, char quote)
 {
@@ -166,7 +166,14 @@ bool WineRegistry::loadData(const QByteArray &data)
         qsizetype end = data_.indexOf('\n', pos);
         if (end < 0)
             end = data_.size();
-        const QByteArray line = data_.mid(pos, end - pos).trimmed();
+        // Only key headers and the root comment matter here; value lines are
+        // skipped without copying them, which keeps a large system.reg cheap.
+        qsizetype first = pos;
+        while (first < end && (data_.at(first) == ' ' || data_.at(first) == '\t'))
+            ++first;
+        const char lead = first < end ? data_.at(first) : '\0';
+        const QByteArray line = lead == '[' || lead == ';' ? data_.mid(first, end - first).trimmed()
+                                                           : QByteArray();
         pos = end + 1;
         if (line.startsWith(kRootComment)) {
             // "\\User\\S-1-5-21-..." -> the prefix link targets carry.
