@@ -66,6 +66,10 @@ void AppTask::cancel()
 {
 }
 
+void AppTask::requestOverwriteConfirm(bool *)
+{
+}
+
 int AppTask::runFrame(const std::function<int()> &operation)
 {
     setProgress(0);

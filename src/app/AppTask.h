@@ -65,6 +65,12 @@ public:
     void setStatus(TASK_STATUS status);
     void setError(int error);
 
+    // Asks the user whether to replace an existing app or document. Called
+    // on the worker thread by the app service; the kinds that can replace
+    // something emit their blocking sig_overwriteConfirm here. The base
+    // leaves the answer as it is (false: do not replace).
+    virtual void requestOverwriteConfirm(bool *bOverwrite);
+
     // "%1_%2_%3": seconds since 1970, a 5-digit run-wide counter, a braced UUID.
     static QString newId();
     // Registers the meta-types that queued connections of tasks need.

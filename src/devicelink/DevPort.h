@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 class ServiceTransport;
@@ -95,3 +96,10 @@ int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size,
                             uint64_t *modifiedTime, uint64_t *birthTime);
 int DVPT_RemoveFileEx(int fileService, const char *path);
 int DVPT_RenameFileEx(int fileService, const char *from, const char *to);
+
+// Owns a service connection and closes it when it goes.
+struct ServiceConnectionCloser
+{
+    void operator()(ServiceConnection *connection) const { zorn_dvpt_CloseService(connection); }
+};
+using ServicePtr = std::unique_ptr<ServiceConnection, ServiceConnectionCloser>;

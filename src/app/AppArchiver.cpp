@@ -1,0 +1,198 @@
+#include "AppArchiver.h"
+
+#include "AppHandler.h"
+#include "AppTable.h"
+#include "AppTask.h"
+#include "DeviceFamilyTable.h"
+#include "DiagLog.h"
+#include "IPodDeviceInfo.h"
+#include "PlistFrame.h"
+#include "ItunesInteract.h"
+#include "TaskReporter.h"
+#include "communication.h"
+#include "ipodzip.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kChunk = 65535;
+
+} // namespace
+
+AppArchiver::AppArchiver(AppHandler *handler, AppTable *table)
+    : m_handler(handler), m_table(table)
+{
+}
+
+QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) const
+{
+    AppRecord record;
+    m_table->find(appId, &record);
+    QString name = QString::fromUtf8(record.name.c_str()) + QLatin1Char(' ') + QString::fromUtf8(record.version.c_str());
+    if (!appOnly)
+        name += QLatin1Char('(') + QCoreApplication::translate("AppHandler", "including documents") + QLatin1Char(')');
+    name += QLatin1String(".ipa");
+    // Names come from the device: nothing in them may lead out of the folder.
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QLatin1Char('\\'), QLatin1Char('_'));
+    if (name.startsWith(QLatin1Char('.')))
+        name.prepend(QLatin1Char('_'));
+    return name;
+}
+
+int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
+{
+    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    if (!conn) {
+        DIAG_ERROR();
+        return -1;
+    }
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
+    plist_dict_set_item(command.get(), "Command", plist_new_string("RemoveArchive"));
+    if (mobilesync_send(conn.get(), command.get()) != 0)
+        return -1;
+    return RecvStatus(conn.get(), task, RECV_STATUS_WHOLE);
+}
+
+int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task)
+{
+    if (targetPath.isEmpty()) {
+        DIAG_LOG("no target");
+        return -1;
+    }
+    AppRecord record;
+    m_table->find(appId, &record);
+    const double size = double(record.appSize) + (appOnly ? 0.0 : double(record.documentSize));
+    if (!hasEnoughSpace(m_handler->deviceId(), size))
+        return -1009;
+
+    removeArchive(appId, nullptr);
+    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    if (!conn) {
+        DIAG_ERROR();
+        return -1;
+    }
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
+    plist_t options = plist_new_dict();
+    plist_dict_set_item(options, "SkipUninstall", plist_new_bool(1));
+    if (appOnly)
+        plist_dict_set_item(options, "ArchiveType", plist_new_string("ApplicationOnly"));
+    plist_dict_set_item(command.get(), "ClientOptions", options);
+    plist_dict_set_item(command.get(), "Command", plist_new_string("Archive"));
+    if (mobilesync_send(conn.get(), command.get()) != 0)
+        return -1;
+    command.reset();
+
+    int result = RecvStatus(conn.get(), task, RECV_STATUS_FIRST_HALF);
+    if (result != 0) {
+        if (DeviceFamilyTable::compareVersions(m_handler->deviceInfo().firmwareVersion(), "9.0") >= 0)
+            DIAG_LOG("the device does not archive apps (iOS 9 and later): export impossible");
+        else
+            DIAG_ERROR();
+        removeArchive(appId, nullptr);
+        return result;
+    }
+
+    // The package appears under its name only complete and tagged.
+    const QString target = QString::fromUtf8(targetPath);
+    const QString temporary = target + QLatin1String(".tmp");
+    result = copyArchive(appId, temporary, task);
+    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_handler->deviceId().constData()) != 0) {
+        DIAG_LOG("package not tagged");
+        result = -2;
+    }
+    if (result == 0 && std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        DIAG_LOG("package not moved into place");
+        result = -2;
+    }
+    if (result != 0)
+        QFile::remove(temporary);
+    removeArchive(appId, nullptr);
+    return result;
+}
+
+int AppArchiver::copyArchive(const std::string &appId, const QString &localPath, AppTask *task)
+{
+    const QByteArray id = m_handler->deviceId();
+    const std::string path = id.toStdString() + "/ApplicationArchives/" + appId + ".zip";
+    uint64_t ref = 0;
+    int result = zorn_dvpt_fopen(id.constData(), path.c_str(), "rb", &ref);
+    if (result != 0)
+        return result;
+    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 2);
+    const int64_t end = zorn_dvpt_FileTell(id.constData(), ref);
+    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 0);
+    if (end <= 0) {
+        // An empty archive holds no app: that is no export.
+        zorn_dvpt_FileClose(id.constData(), ref);
+        DIAG_LOG("the device's archive is empty");
+        return -2;
+    }
+    const uint64_t size = uint64_t(end);
+    QFile local(localPath);
+    if (!local.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        zorn_dvpt_FileClose(id.constData(), ref);
+        DIAG_LOG("local file not created");
+        return -2;
+    }
+    TaskReporter reporter(task, RECV_STATUS_SECOND_HALF);
+    std::vector<char> chunk(kChunk);
+    uint64_t done = 0;
+    for (;;) {
+        uint32_t n = kChunk;
+        if (zorn_dvpt_FileRefRead(id.constData(), ref, chunk.data(), &n) != 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
+            result = -2;
+            break;
+        }
+        if (n == 0) {
+            result = done == size ? 0 : -2;
+            if (result != 0)
+                DIAG_LOG("archive ended early");
+            break;
+        }
+        if (local.write(chunk.data(), n) != qint64(n)) {
+            DIAG_LOG("local write failed");
+            result = -2;
+            break;
+        }
+        done += n;
+        reporter.progress(done, size);
+    }
+    zorn_dvpt_FileClose(id.constData(), ref);
+    if (!local.flush())
+        result = result ? result : -2;
+    local.close();
+    if (local.error() != QFileDevice::NoError && result == 0) {
+        DIAG_LOG("local file not completed");
+        result = -2;
+    }
+    if (result == 0)
+        reporter.report("DownLoadOK", 100);
+    return result;
+}
+
+int AppArchiver::exportToiTunes(const std::string &appId, bool appOnly, AppTask *task)
+{
+    ItunesInteract itunes;
+    const QString music = itunes.GetMusicFolderPathEx();
+    if (music.isEmpty()) {
+        DIAG_LOG("iTunes music folder unknown");
+        return -1;
+    }
+    const QString folder = music + QLatin1Char('/') + itunes.GetAutoDirectoryName();
+    if (!QDir().mkpath(folder)) {
+        DIAG_LOG("iTunes import folder not available");
+        return -1;
+    }
+    const QString target = QDir::toNativeSeparators(folder + QLatin1Char('/') + exportFileName(appId, appOnly));
+    return archive(appId, appOnly, target.toUtf8(), task);
+}

@@ -1,0 +1,340 @@
+#include "AppDocuments.h"
+
+#include "AppHandler.h"
+#include "AppRecord.h"
+#include "AppTable.h"
+#include "AppTask.h"
+#include "DiagLog.h"
+#include "TaskReporter.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace {
+
+constexpr qint64 kChunk = 65535;
+
+QDateTime fromNanoseconds(uint64_t ns)
+{
+    return ns ? QDateTime::fromSecsSinceEpoch(qint64(ns / 1000000000ull)) : QDateTime();
+}
+
+} // namespace
+
+AppDocuments::AppDocuments(AppHandler *handler, AppTable *table)
+    : m_handler(handler), m_table(table)
+{
+}
+
+std::string AppDocuments::fileName(const QByteArray &path)
+{
+    const int slash = qMax(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    const QByteArray name = path.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..")
+        return std::string();
+    return name.toStdString();
+}
+
+int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container, AppRecord *record)
+{
+    uint64_t dir = 0;
+    const int rc = zorn_dvpt_DirectoryOpen(container->fileService, "/Documents", &dir);
+    if (rc != 0)
+        return rc;
+    const std::string prefix = deviceId.toStdString() + "/Documents/";
+    const char *entry = nullptr;
+    while (zorn_dvpt_DirectoryRead(container->fileService, dir, &entry) == 0 && entry) {
+        const std::string name(entry);
+        if (name == "." || name == ".." || name.empty())
+            continue;
+        DocRecord doc;
+        doc.name = name;
+        doc.path = prefix + name;
+        if (!DVPT_IsFileEx(doc.path.c_str(), container->fileService))
+            continue;
+        uint64_t size = 0, modified = 0, created = 0;
+        if (zorn_dvpt_get_file_info(container->fileService, doc.path.c_str(), &size, &modified, &created) == 0) {
+            doc.size = size;
+            doc.modifiedTime = fromNanoseconds(modified);
+            doc.createdTime = fromNanoseconds(created);
+        }
+        record->documents.push_back(doc);
+    }
+    zorn_dvpt_DirectoryClose(container->fileService, dir);
+    if (!record->documents.empty())
+        record->sortDocuments();
+    return 0;
+}
+
+ServicePtr AppDocuments::openContainer(const std::string &appId) const
+{
+    // Devices from 8.3 on refuse the container of App Store apps but still
+    // vend their Documents folder to File Sharing.
+    ServicePtr conn(m_handler->OpenConnection("VendContainer", appId.c_str()));
+    if (!conn)
+        conn.reset(m_handler->OpenConnection("VendDocuments", appId.c_str()));
+    return conn;
+}
+
+void AppDocuments::refreshTimes(ServiceConnection *container, DocRecord *doc) const
+{
+    uint64_t size = 0, modified = 0, created = 0;
+    if (zorn_dvpt_get_file_info(container->fileService, doc->path.c_str(), &size, &modified, &created) == 0) {
+        doc->modifiedTime = fromNanoseconds(modified);
+        doc->createdTime = fromNanoseconds(created);
+    }
+}
+
+void AppDocuments::announceAdded(const std::string &appId, const DocRecord &doc, AppTask *task)
+{
+    AppInfoItem item;
+    if (!m_table->updateItem(appId, [&](AppRecord &r) {
+            r.documents.push_back(doc);
+            r.sortDocuments();
+        }, &item))
+        return;
+    emit m_handler->data_app_docAdded(item, doc.toItem(), task);
+    emit m_handler->data_itemchanged(item, DOC_ICON_CHANGED, doc.toItem());
+}
+
+void AppDocuments::forget(const std::string &appId, const std::string &name)
+{
+    DocRecord removed;
+    AppInfoItem item;
+    bool found = false;
+    m_table->updateItem(appId, [&](AppRecord &r) {
+        if (DocRecord *doc = r.document(name)) {
+            removed = *doc;
+            found = true;
+            if (r.documentSize >= doc->size)
+                r.documentSize -= doc->size;
+        }
+    }, &item);
+    if (!found)
+        return;
+    emit m_handler->data_itemchanged(item, DOC_REMOVED, removed.toItem());
+    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    m_table->update(appId, [&](AppRecord &r) {
+        for (auto it = r.documents.begin(); it != r.documents.end(); ++it) {
+            if (it->name == name) {
+                r.documents.erase(it);
+                break;
+            }
+        }
+    });
+}
+
+int AppDocuments::add(const std::string &appId, const QByteArray &localPath, AppTask *task)
+{
+    const std::string name = fileName(localPath);
+    QFile local(QString::fromUtf8(localPath));
+    if (name.empty() || !local.open(QIODevice::ReadOnly)) {
+        DIAG_LOG("local file not opened");
+        return -1;
+    }
+    const qint64 total = local.size();
+    if (total <= 0) {
+        // Nothing reaches the device for an empty file.
+        DIAG_LOG("local file is empty");
+        return -2;
+    }
+    ServicePtr container = openContainer(appId);
+    if (!container) {
+        DIAG_LOG("container not opened");
+        return -1;
+    }
+    const int fs = container->fileService;
+    const std::string prefix = m_handler->deviceId().toStdString() + "/Documents/";
+    const std::string path = prefix + name;
+
+    DocRecord previous;
+    bool replacing = false;
+    uint64_t probe = 0;
+    if (zorn_dvpt_fopenEx(fs, path.c_str(), "1", &probe) == 0) {
+        zorn_dvpt_FileCloseEx(fs, probe);
+        bool overwrite = false;
+        if (task)
+            task->requestOverwriteConfirm(&overwrite);
+        if (!overwrite)
+            return -1006;
+        AppRecord record;
+        if (m_table->find(appId, &record) && record.document(name)) {
+            previous = *record.document(name);
+            replacing = true;
+        }
+        forget(appId, name);
+    }
+
+    // The new content goes to a hidden name first, so an existing document
+    // stays whole until the copy is complete.
+    const std::string partial = prefix + "." + name + ".appshuttle-part";
+    uint64_t ref = 0;
+    int result = zorn_dvpt_fopenEx(fs, partial.c_str(), "wb", &ref);
+    if (result != 0) {
+        if (replacing)
+            announceAdded(appId, previous, nullptr);
+        return result;
+    }
+    DocRecord doc;
+    doc.name = name;
+    doc.path = path;
+    doc.size = uint64_t(total);
+    refreshTimes(container.get(), &doc);
+    announceAdded(appId, doc, task);
+
+    TaskReporter reporter(task, RECV_STATUS_WHOLE);
+    std::vector<char> chunk(kChunk);
+    qint64 sent = 0;
+    result = 0;
+    for (;;) {
+        const qint64 n = local.read(chunk.data(), kChunk);
+        if (n < 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
+            result = -3;
+            break;
+        }
+        if (n == 0)
+            break;
+        result = zorn_dvpt_FileRefWriteEx(fs, ref, chunk.data(), uint32_t(n));
+        if (result != 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefWriteEx Error");
+            break;
+        }
+        sent += n;
+        if (sent >= total)
+            break;
+        const int percent = int(float(sent) / float(total) * 100.0f);
+        if (percent != reporter.lastPercent()) {
+            DocRecord progressed = doc;
+            progressed.size = uint64_t(sent);
+            AppInfoItem item;
+            m_table->updateItem(appId, [&](AppRecord &r) {
+                if (DocRecord *d = r.document(name))
+                    d->size = uint64_t(sent);
+            }, &item);
+            reporter.report("DownLoad", percent);
+            emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, progressed.toItem());
+        }
+    }
+    if (result == 0 && (sent != total || !local.atEnd())) {
+        DIAG_LOG("local file changed while it was read");
+        result = -3;
+    }
+    const int closed = zorn_dvpt_FileCloseEx(fs, ref);
+    if (result == 0 && closed != 0)
+        result = closed;
+    if (result == 0 && (result = DVPT_RenameFileEx(fs, partial.c_str(), path.c_str())) != 0)
+        DIAG_LOG("document not moved into place");
+
+    if (result != 0) {
+        DVPT_RemoveFileEx(fs, partial.c_str());
+        forget(appId, name);
+        if (replacing)
+            announceAdded(appId, previous, nullptr);
+        return result;
+    }
+    reporter.report("DownLoadOK", 100);
+    refreshTimes(container.get(), &doc);
+    AppInfoItem item;
+    m_table->updateItem(appId, [&](AppRecord &r) {
+        r.documentSize += uint64_t(total);
+        if (DocRecord *d = r.document(name)) {
+            d->size = uint64_t(total);
+            d->modifiedTime = doc.modifiedTime;
+            d->createdTime = doc.createdTime;
+        }
+    }, &item);
+    emit m_handler->data_itemchanged(item, DOC_CREATED_CHANGED, doc.toItem());
+    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    return 0;
+}
+
+int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, const QByteArray &targetPath,
+                           AppTask *task)
+{
+    const std::string name = fileName(docName);
+    if (name.empty() || targetPath.isEmpty()) {
+        DIAG_LOG("no document name or target");
+        return -1;
+    }
+    ServicePtr container = openContainer(appId);
+    if (!container) {
+        DIAG_LOG("container not opened");
+        return -1;
+    }
+    const int fs = container->fileService;
+    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
+    uint64_t ref = 0;
+    int result = zorn_dvpt_fopenEx(fs, path.c_str(), "rb", &ref);
+    if (result != 0)
+        return result;
+    uint64_t size = 0;
+    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 2);
+    zorn_dvpt_FileTellEx(fs, ref, &size);
+    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 0);
+    if (size == 0) {
+        zorn_dvpt_FileCloseEx(fs, ref);
+        return 0;
+    }
+    // Written beside the target and moved over it only when complete.
+    QSaveFile target(QString::fromUtf8(targetPath));
+    if (!target.open(QIODevice::WriteOnly)) {
+        zorn_dvpt_FileCloseEx(fs, ref);
+        DIAG_LOG("local file not created");
+        return -2;
+    }
+    TaskReporter reporter(task, RECV_STATUS_WHOLE);
+    std::vector<char> chunk(kChunk);
+    uint64_t done = 0;
+    for (;;) {
+        uint32_t n = uint32_t(kChunk);
+        if (zorn_dvpt_FileRefReadEx(fs, ref, chunk.data(), &n) != 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
+            result = -2;
+            break;
+        }
+        if (n == 0) {
+            result = done == size ? 0 : -2;
+            break;
+        }
+        if (target.write(chunk.data(), n) != qint64(n)) {
+            DIAG_LOG("local write failed");
+            result = -2;
+            break;
+        }
+        done += n;
+        reporter.progress(done, size);
+    }
+    zorn_dvpt_FileCloseEx(fs, ref);
+    if (result == 0 && !target.commit()) {
+        DIAG_LOG("local file not completed");
+        result = -2;
+    }
+    if (result != 0) {
+        target.cancelWriting();
+        return result;
+    }
+    reporter.report("DownLoadOK", 100);
+    return 0;
+}
+
+int AppDocuments::remove(const std::string &appId, const QByteArray &docName)
+{
+    const std::string name = fileName(docName);
+    if (name.empty()) {
+        DIAG_LOG("no document name");
+        return -1;
+    }
+    ServicePtr container = openContainer(appId);
+    if (!container) {
+        DIAG_LOG("container not opened");
+        return -1;
+    }
+    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
+    const int result = DVPT_RemoveFileEx(container->fileService, path.c_str());
+    if (result == 0)
+        forget(appId, name);
+    return result;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DevPort.h"
+
+#include <QByteArray>
+
+#include <string>
+
+class AppHandler;
+class AppTable;
+class AppTask;
+struct AppRecord;
+struct DocRecord;
+
+// The documents an app shares through File Sharing: its container's
+// "Documents" folder, reached through house arrest.
+class AppDocuments
+{
+public:
+    AppDocuments(AppHandler *handler, AppTable *table);
+
+    // Lists the regular files of /Documents into the record (sorted).
+    // 0, or the result of opening the folder.
+    static int list(const QByteArray &deviceId, ServiceConnection *container, AppRecord *record);
+
+    int add(const std::string &appId, const QByteArray &localPath, AppTask *task);
+    int exportTo(const std::string &appId, const QByteArray &docName, const QByteArray &targetPath, AppTask *task);
+    int remove(const std::string &appId, const QByteArray &docName);
+
+    // The file name part of a document path; empty when it names no file.
+    static std::string fileName(const QByteArray &path);
+
+private:
+    ServicePtr openContainer(const std::string &appId) const;
+    // Drops the document from the record and announces it.
+    void forget(const std::string &appId, const std::string &name);
+    void announceAdded(const std::string &appId, const DocRecord &doc, AppTask *task);
+    void refreshTimes(ServiceConnection *container, DocRecord *doc) const;
+
+    AppHandler *m_handler;
+    AppTable *m_table;
+};

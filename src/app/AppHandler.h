@@ -1,0 +1,72 @@
+#pragma once
+
+#include "AppInfoItem.h"
+#include "IPodDeviceInfo.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class AppTable;
+class AppTask;
+struct ServiceConnection;
+
+// The client of one device's app services: app list, install and removal,
+// archive and export, shared documents. Operations run on the device's
+// worker thread (one at a time) and return 0 or a negative result code:
+//   -1 general failure, -2 local file unusable or a device read failure,
+//   -3 local read failure while adding a document, -1001 device family not
+//   supported, -1002 system version too old, -1003 installed but the package
+//   is not tagged for this device, -1005 / -1006 replacement declined,
+//   -1007 installed app missing afterwards, -1008 device error
+//   ("APIEpicFail", "APIInternalError"), -1009 too little free space,
+//   or the negative code of a device file function.
+// Results reach the models through the data_* signals (queued, by value).
+// The app table may be read from any thread (snapshots under a mutex).
+class AppHandler : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppHandler(const QByteArray &deviceId, QObject *parent = nullptr);
+    ~AppHandler() override;
+
+    QByteArray deviceId() const { return m_deviceId; }
+    const IPodDeviceInfo &deviceInfo() const { return m_deviceInfo; }
+
+    // Snapshots of the app table, safe from any thread.
+    AppInfoItemMap items() const;
+    bool item(const QString &appId, AppInfoItem *out) const;
+
+    int Load();
+    int AppInstall(const QByteArray &packagePath, AppTask *task);
+    int AppUninstall(const QByteArray &appId, AppTask *task);
+    int AppArchive(const QByteArray &appId, bool appOnly, const QByteArray &targetPath, AppTask *task);
+    int RemoveArchive(const QByteArray &appId, AppTask *task);
+    int exportToiTunes(const QByteArray &appId, bool appOnly, AppTask *task);
+    // "<name> <version>.ipa", or "<name> <version>(including documents).ipa".
+    QString exportFileName(const QByteArray &appId, bool appOnly) const;
+
+    int AppAddDoc(const QByteArray &appId, const QByteArray &localPath, AppTask *task);
+    int AppExportDoc(const QByteArray &appId, const QByteArray &docName, const QByteArray &targetPath,
+                     AppTask *task);
+    int AppDeleteDoc(const QByteArray &appId, const QByteArray &docName);
+
+    // A house-arrest connection vended for the app ("VendContainer"), or null.
+    ServiceConnection *OpenConnection(const char *command, const char *appId);
+
+signals:
+    void data_loadcompleted(AppInfoItemMap itemMap);
+    void data_itemadded(AppInfoItem item, AppTask *pTask);
+    void data_itemremoved(std::string appId);
+    void data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason);
+    void data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason, DocItemInfo docItemInfo);
+    void data_app_docAdded(AppInfoItem item, DocItemInfo docItemInfo, AppTask *pTask);
+
+private:
+    QByteArray m_deviceId;
+    IPodDeviceInfo m_deviceInfo;
+    std::unique_ptr<AppTable> m_table;
+};

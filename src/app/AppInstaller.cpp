@@ -1,0 +1,298 @@
+#include "AppInstaller.h"
+
+#include "AppHandler.h"
+#include "AppLoader.h"
+#include "AppPackage.h"
+#include "AppTable.h"
+#include "AppTask.h"
+#include "DiagLog.h"
+#include "PlistFrame.h"
+#include "TaskReporter.h"
+#include "communication.h"
+#include "ipodzip.h"
+
+#include <QFile>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kChunk = 65535;
+
+// The state of one restore of a package's "Container" into the app's
+// container: the entry being written stays open across its blocks.
+struct ContainerWriter
+{
+    int fileService = 0;
+    std::string prefix;          // "<device id>/"
+    bool documentsOnly = false;  // only the Documents folder was vended
+    std::string openName;
+    uint64_t ref = 0;
+    bool open = false;
+
+    void closeOpen()
+    {
+        if (open)
+            zorn_dvpt_FileCloseEx(fileService, ref);
+        open = false;
+        openName.clear();
+    }
+};
+
+int writeContainerEntry(const char *rawName, const char *data, int length, uint64_t offset, int isDirectory,
+                        void *context)
+{
+    auto *w = static_cast<ContainerWriter *>(context);
+    if (!w || !w->fileService || !rawName)
+        return 0;
+    std::string name(rawName, strnlen(rawName, 511));
+    for (char &c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    if (w->documentsOnly && name.compare(0, 10, "Documents/") != 0)
+        return 0;
+    if (isDirectory) {
+        w->closeOpen();
+        zorn_dvpt_DirectoryCreateEx(w->fileService, (w->prefix + name).c_str());
+        return 0;
+    }
+    if (offset == 0 || name != w->openName) {
+        w->closeOpen();
+        const std::string path = w->prefix + name;
+        if (zorn_dvpt_fopenEx(w->fileService, path.c_str(), offset == 0 ? "wb" : "ab", &w->ref) != 0)
+            return -1;
+        w->open = true;
+        w->openName = name;
+        if (offset != 0 && zorn_dvpt_FileRefSeekEx(w->fileService, w->ref, int64_t(offset), 0) != 0)
+            return -1;
+    }
+    if (length > 0 && zorn_dvpt_FileRefWriteEx(w->fileService, w->ref, data, uint32_t(length)) != 0)
+        return -1;
+    return 0;
+}
+
+} // namespace
+
+AppInstaller::AppInstaller(AppHandler *handler, AppTable *table)
+    : m_handler(handler), m_table(table)
+{
+}
+
+QByteArray AppInstaller::deviceFamilies() const
+{
+    const QByteArray id = m_handler->deviceId();
+    const int length = zorn_dvpt_get_device_info_length(id.constData());
+    if (length <= 0 || length > 4096) {
+        DIAG_ERROR();
+        return QByteArray();
+    }
+    QByteArray buffer(length + 1, '\0');
+    if (zorn_dvpt_get_device_info(id.constData(), buffer.data(), length + 1) != 0) {
+        DIAG_ERROR();
+        return QByteArray();
+    }
+    buffer.truncate(int(qstrnlen(buffer.constData(), uint(length + 1))));
+    return buffer;
+}
+
+int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
+{
+    AppPackage package;
+    if (package.read(packagePath) != 0)
+        return -1;
+    const int supported = package.isSupported(deviceFamilies(), m_handler->deviceInfo().firmwareVersion());
+    if (supported != 0)
+        return supported;
+    const std::string &bundleId = package.bundleId();
+
+    // The installed copy stays until the new one is known to install: the
+    // device installs over it and keeps its data.
+    if (m_table->contains(bundleId)) {
+        bool overwrite = false;
+        if (task)
+            task->requestOverwriteConfirm(&overwrite);
+        if (!overwrite)
+            return -1005;
+    }
+
+    std::string stagingPath;
+    const int uploaded = upload(packagePath, bundleId, task, &stagingPath);
+    if (uploaded != 0)
+        return uploaded;
+
+    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    if (!conn) {
+        DIAG_ERROR();
+        return -1;
+    }
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_t options = plist_new_dict();
+    if (package.signature())
+        plist_dict_set_item(options, "ApplicationSINF", plist_copy(package.signature()));
+    if (package.metadata())
+        plist_dict_set_item(options, "iTunesMetadata", plist_copy(package.metadata()));
+    if (plist_dict_get_size(options) > 0)
+        plist_dict_set_item(command.get(), "ClientOptions", options);
+    else
+        plist_free(options);
+    plist_dict_set_item(command.get(), "Command", plist_new_string("Install"));
+    plist_dict_set_item(command.get(), "PackagePath", plist_new_string(stagingPath.c_str()));
+    if (mobilesync_send(conn.get(), command.get()) != 0) {
+        DIAG_ERROR();
+        return -1;
+    }
+    command.reset();
+    int result = RecvStatus(conn.get(), task, RECV_STATUS_SECOND_HALF);
+    if (result != 0)
+        return result;
+
+    // Saved documents go back only into an app that did install.
+    restoreContainer(packagePath, bundleId);
+    result = announceInstalled(bundleId, task);
+    if (result != 0)
+        return result;
+
+    char *tag = nullptr;
+    uint64_t tagLength = 0;
+    if (ipod_get_zip_file(packagePath.constData(), m_handler->deviceId().constData(), &tag, &tagLength) != 0)
+        result = -1003;
+    std::free(tag);
+    return result;
+}
+
+int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundleId, AppTask *task,
+                         std::string *stagingPath)
+{
+    QFile local(QString::fromUtf8(packagePath));
+    if (!local.open(QIODevice::ReadOnly) || local.size() <= 0) {
+        DIAG_LOG("package not readable or empty");
+        return -2;
+    }
+    const QByteArray id = m_handler->deviceId();
+    const std::string relative = "PublicStaging/" + bundleId + ".zip";
+    const std::string devicePath = id.toStdString() + "/" + relative;
+    zorn_dvpt_DirectoryCreate(id.constData(), "PublicStaging");
+    uint64_t ref = 0;
+    int result = zorn_dvpt_fopen(id.constData(), devicePath.c_str(), "wb", &ref);
+    if (result != 0)
+        return result;
+
+    TaskReporter reporter(task, RECV_STATUS_FIRST_HALF);
+    const qint64 total = local.size();
+    std::vector<char> chunk(kChunk);
+    qint64 sent = 0;
+    for (;;) {
+        const qint64 n = local.read(chunk.data(), kChunk);
+        if (n < 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
+            result = -2;
+            break;
+        }
+        if (n == 0)
+            break;
+        result = zorn_dvpt_FileRefWrite(id.constData(), ref, chunk.data(), uint32_t(n));
+        if (result != 0) {
+            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefWrite Error");
+            break;
+        }
+        sent += n;
+        if (sent >= total)
+            break;
+        reporter.progress(uint64_t(sent), uint64_t(total));
+    }
+    if (result == 0 && sent != total) {
+        DIAG_LOG("package changed while it was read");
+        result = -2;
+    }
+    const int closed = zorn_dvpt_FileClose(id.constData(), ref);
+    if (result == 0)
+        result = closed;
+    if (result != 0) {
+        zorn_dvpt_RemovePath(id.constData(), devicePath.c_str());
+        return result;
+    }
+    reporter.report("DownLoadOK", 100);
+    *stagingPath = relative;
+    return 0;
+}
+
+void AppInstaller::restoreContainer(const QByteArray &packagePath, const std::string &bundleId)
+{
+    ContainerWriter writer;
+    ServicePtr container(m_handler->OpenConnection("VendContainer", bundleId.c_str()));
+    if (!container) {
+        container.reset(m_handler->OpenConnection("VendDocuments", bundleId.c_str()));
+        writer.documentsOnly = true;
+    }
+    if (!container)
+        return;
+    writer.fileService = container->fileService;
+    writer.prefix = m_handler->deviceId().toStdString() + "/";
+    if (ipod_get_zip_Folder(packagePath.constData(), "Container", writeContainerEntry, &writer) != 0)
+        DIAG_LOG("saved container not restored completely");
+    writer.closeOpen();
+}
+
+int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)
+{
+    const QByteArray id = m_handler->deviceId();
+    ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
+    if (!springboard)
+        DIAG_ERROR();
+    AppLoader loader(m_handler, m_table);
+    PlistPtr apps = loader.browse(AppLoader::kAttributes);
+    plist_t app = apps ? FindAppByBundleId(apps.get(), bundleId.c_str()) : nullptr;
+    if (!app) {
+        DIAG_LOG("installed app not in the device's list");
+        return -1007;
+    }
+    if (m_table->erase(bundleId))
+        emit m_handler->data_itemremoved(bundleId);
+    AppRecord record;
+    if (loader.addData(springboard.get(), app, &record)) {
+        if (springboard)
+            loader.applyHomeScreenNames(springboard.get());
+        AppInfoItem item;
+        if (m_table->item(bundleId, &item))
+            emit m_handler->data_itemadded(item, task);
+    } else {
+        DIAG_ERROR();
+    }
+    return 0;
+}
+
+void AppInstaller::refreshHomeScreenNames()
+{
+    ServicePtr springboard(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.springboardservices"));
+    if (!springboard)
+        return;
+    AppLoader(m_handler, m_table).applyHomeScreenNames(springboard.get());
+}
+
+int AppInstaller::uninstall(const std::string &appId, AppTask *task)
+{
+    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    if (!conn) {
+        DIAG_ERROR();
+        return -1;
+    }
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
+    plist_dict_set_item(command.get(), "Command", plist_new_string("Uninstall"));
+    if (mobilesync_send(conn.get(), command.get()) != 0) {
+        DIAG_ERROR();
+        return -1;
+    }
+    const int result = RecvStatus(conn.get(), task, RECV_STATUS_WHOLE);
+    if (result != 0)
+        return result;
+    // Only an app that is really gone leaves the list.
+    m_table->erase(appId);
+    refreshHomeScreenNames();
+    conn.reset();
+    emit m_handler->data_itemremoved(appId);
+    return 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <string>
+
+class AppHandler;
+class AppPackage;
+class AppTable;
+class AppTask;
+class TaskReporter;
+struct ServiceConnection;
+
+// Installing packages onto the device and removing apps.
+class AppInstaller
+{
+public:
+    AppInstaller(AppHandler *handler, AppTable *table);
+
+    int install(const QByteArray &packagePath, AppTask *task);
+    int uninstall(const std::string &appId, AppTask *task);
+    // The device's families ("1", "1,2"); empty when it does not say.
+    QByteArray deviceFamilies() const;
+
+private:
+    // Copies the package to PublicStaging/<id>.zip, reporting in mode 1.
+    int upload(const QByteArray &packagePath, const std::string &bundleId, AppTask *task, std::string *stagingPath);
+    // Writes the package's saved container into the installed app's.
+    void restoreContainer(const QByteArray &packagePath, const std::string &bundleId);
+    // After a successful install: the app from the device's list into the table.
+    int announceInstalled(const std::string &bundleId, AppTask *task);
+    void refreshHomeScreenNames();
+
+    AppHandler *m_handler;
+    AppTable *m_table;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "AppInfoItem.h"
+
+#include <QList>
+#include <QObject>
+
+class AppTask;
+
+// An app record inside the models, with the tasks working on it (weak: the
+// record never deletes a task). Lives on the user interface thread.
+class ZAppInfoItem : public QObject
+{
+    Q_OBJECT
+public:
+    ZAppInfoItem() = default;
+
+    AppInfoItem record;
+
+    const QList<AppTask *> &associatedTasks() const { return m_tasks; }
+    // Adds the task unless that very pointer is there already (logged).
+    void addAssociateTask(AppTask *task);
+    // Removes the first task with the same identifier; null is ignored.
+    void removeAssociateTask(AppTask *task);
+
+private:
+    QList<AppTask *> m_tasks;
+};
