@@ -19,8 +19,9 @@ public:
     virtual QVariant registryValue(RegistryRoot root, const QString &key,
                                    const QString &name) const = 0;
 
-    // Where a Windows path ("C:\\Program Files\\...") lives on this machine;
-    // empty when it cannot be mapped.
+    // Where a Windows path ("C:\\Program Files\\...", also one starting with
+    // an environment variable) lives on this machine; empty when it cannot be
+    // mapped.
     virtual QString localPath(const QString &windowsPath) const = 0;
 
     // The fixed file version of a local executable as "%d.%d.%d.%d";

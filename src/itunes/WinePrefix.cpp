@@ -186,7 +186,9 @@ QString WinePrefix::userName() const
 
 QString WinePrefix::localPath(const QString &windowsPath) const
 {
-    return paths_.localPath(windowsPath);
+    // Installers also store "%ProgramFiles%\..." in plain string values.
+    return paths_.localPath(windowsPath.startsWith(QLatin1Char('%')) ? expand(windowsPath, 0)
+                                                                     : windowsPath);
 }
 
 QString WinePrefix::fileVersion(const QString &localFile) const

@@ -56,6 +56,7 @@ private slots:
                                      << "drive_c/users/tester/AppData/Roaming/New Dir";
         QTest::newRow("dots-stay-on-drive") << "C:\\..\\..\\users\\.\\tester\\..\\..\\..\\x"
                                             << "drive_c/x";
+        QTest::newRow("environment") << "%ProgramFiles%\\iTunes" << "drive_c/Programme/iTunes";
         QTest::newRow("long-path-prefix") << "\\\\?\\C:\\users" << "drive_c/users";
         QTest::newRow("other-drive") << "D:\\music" << "elsewhere/music";
         QTest::newRow("unknown-drive") << "Q:\\x" << "";
