@@ -111,8 +111,10 @@ int VAppInstaller::install(const QString &packagePath, const Options &options,
     if (rc == VAppError::None)
         rc = reader.findMainBundle(&bundle);
     const QString bundleDir = staging.path() + QLatin1Char('/') + bundle;
-    if (rc == VAppError::None && !QDir().mkdir(bundleDir))
+    if (rc == VAppError::None && !QDir().mkdir(bundleDir)) {
+        DIAG_LOG("bundle folder cannot be created");
         rc = VAppError::ContainerCreation;
+    }
     if (rc == VAppError::None)
         rc = reader.extractTree(QStringLiteral("Payload/") + bundle + QLatin1Char('/'), bundleDir);
     if (rc != VAppError::None)
@@ -139,15 +141,20 @@ int VAppInstaller::install(const QString &packagePath, const Options &options,
             return rc;
     }
     if (!metadata.isEmpty()
-        && !VAppPlist::writeBytes(staging.path() + QLatin1Char('/') + QLatin1String(VAppStore::kMetadataFile), metadata))
+        && !VAppPlist::writeBytes(staging.path() + QLatin1Char('/') + QLatin1String(VAppStore::kMetadataFile), metadata)) {
+        DIAG_LOG("metadata cannot be stored");
         return VAppError::ContainerCreation;
+    }
     if (!options.sinf.isEmpty() && options.sinf.size() <= kMaxSinfBytes) {
         QString executable = VAppPlist::string(info.get(), "CFBundleExecutable", bundle.chopped(4));
         if (!VPackageReader::safeComponents(executable, nullptr) || executable.contains(QLatin1Char('/')))
             executable = bundle.chopped(4);
         QDir(bundleDir).mkpath(QStringLiteral("SC_Info"));
-        if (!VAppPlist::writeBytes(bundleDir + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"), options.sinf))
+        if (!VAppPlist::writeBytes(bundleDir + QStringLiteral("/SC_Info/") + executable + QStringLiteral(".sinf"),
+                                   options.sinf)) {
+            DIAG_LOG("signature cannot be stored");
             return VAppError::ContainerCreation;
+        }
     }
 
     report("TakingInstallLock", 20);

@@ -85,7 +85,6 @@ bool VInstallationProxy::handle(plist_t request)
         return removeArchive(identifier);
     if (command == QLatin1String("LookupArchives"))
         return lookupArchives();
-    DIAG_LOG("unknown installation_proxy command");
     return sendError(VAppError::UnknownCommand);
 }
 
@@ -273,6 +272,7 @@ bool VInstallationProxy::sendStatus(const char *status, int percent)
 
 bool VInstallationProxy::sendError(int code)
 {
+    DIAG_LOG(QByteArray("answering with ").append(VAppError::name(code)).constData());
     PlistPtr message = makePlistPtr(plist_new_dict());
     VAppPlist::setString(message.get(), "Error", QString::fromLatin1(VAppError::name(code)));
     VAppPlist::setString(message.get(), "ErrorDescription", QString::fromLatin1(VAppError::description(code)));

@@ -7,8 +7,12 @@
 // {Status, PercentComplete} ending with {Status: "Complete"}; failures as
 // {Error, ErrorDescription}, named as a device names them (VAppError.h).
 //
-// From ProductVersion 9.0 the archive commands answer UnknownCommand, as
-// devices since iOS 9 do.
+// As on devices: an Uninstall of an app that is not installed completes
+// without error; RemoveArchive of a missing archive too. Restore is not
+// offered (UnknownCommand). From ProductVersion 9.0 the archive commands
+// answer UnknownCommand, as devices since iOS 9 do. An install goes on when
+// the client disappears half-way; the staged package is removed after a
+// successful install.
 
 #include "PlistFrame.h"
 #include "VAppInstaller.h"
