@@ -1,0 +1,63 @@
+#pragma once
+
+#include "AppTask.h"
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class AppHandler;
+class AppTaskThread;
+
+// Runs tasks: one worker thread per device key (created with the device's
+// first task), the list of each device's unfinished tasks, and the end of
+// a task's life. GUI thread only; one process-wide instance.
+//
+// A task that went through addTask is deleted (deleteLater) once both the
+// worker has released it and its model has retired it (retire(): every
+// receiver has handled its finish and no record points to it any more).
+class AppTaskCtrl : public QObject
+{
+    Q_OBJECT
+public:
+    static AppTaskCtrl *instance();
+
+    // The identifier of the task's device, decoded from UTF-8.
+    static QString deviceKey(const AppHandler *handler);
+
+    // Sets the task waiting and queues it on its device's thread.
+    void addTask(AppTask *task);
+    // (average progress of the unfinished install, uninstall and export
+    // tasks, 0); the second member is always 0.
+    QPair<int, int> progress(const QString &key) const;
+    // True while a task other than the load task is unfinished.
+    bool isBusy(const QString &key) const;
+    // Drops the key's queued tasks (they stay waiting and are not deleted)
+    // and returns once its running task, if any, has returned.
+    void removeDevice(const QString &key);
+    // The unfinished tasks of a key, in the order added.
+    QList<AppTask *> tasks(const QString &key) const { return m_tasks.value(key); }
+    bool hasThread(const QString &key) const { return m_threads.contains(key); }
+
+    // Called by the model that created the task when it is done with it.
+    void retire(AppTask *task);
+
+public slots:
+    void taskStatusChanged(AppTask *pTask, AppTask::TASK_STATUS old, AppTask::TASK_STATUS now);
+
+private slots:
+    void slot_taskReleased(AppTask *task);
+
+private:
+    AppTaskCtrl() = default;
+    void deleteWhenDone(AppTask *task);
+
+    enum LifeFlag { Released = 1, Retired = 2 };
+
+    QMap<QString, AppTaskThread *> m_threads;
+    QMap<QString, QList<AppTask *>> m_tasks;
+    QHash<AppTask *, int> m_life;   // tasks handed to addTask: LifeFlag bits
+};

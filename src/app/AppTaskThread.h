@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
+
+class AppTask;
+
+// The worker thread of one device: runs the queued tasks strictly one at a
+// time in the order enqueued. Starts in the constructor. The destructor
+// (GUI thread) drops what is still queued (cancel hook, no execution) and
+// waits until the running task, if any, has returned.
+class AppTaskThread : public QThread
+{
+    Q_OBJECT
+public:
+    explicit AppTaskThread(const QString &name);
+    ~AppTaskThread() override;
+
+    // Thread-safe; wakes the thread.
+    void enqueue(AppTask *task);
+
+signals:
+    // Emitted from the worker thread once execute() has returned: from then
+    // on the thread never touches the task again.
+    void taskReleased(AppTask *task);
+
+protected:
+    void run() override;
+
+private:
+    QList<AppTask *> m_queue;   // a null entry stops the thread
+    QMutex m_mutex;
+    QWaitCondition m_wake;
+};
