@@ -1,0 +1,314 @@
+// The app service against the virtual device: loading, install, replace,
+// uninstall, with the device's faults.
+
+#include "AppHandler.h"
+#include "DeviceFixture.h"
+#include "DiagLog.h"
+#include "RecordingTask.h"
+#include "VDemoCatalog.h"
+#include "VPackageBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class TestAppHandler : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeviceFixture> m_device;
+    std::unique_ptr<AppHandler> m_handler;
+
+    void start(std::vector<int> profiles = {0}, bool demo = true)
+    {
+        m_device = std::make_unique<DeviceFixture>(profiles, demo);
+        QVERIFY2(m_device->ok(), qPrintable(m_device->error()));
+        QVERIFY(m_device->startScanning());
+        m_handler = std::make_unique<AppHandler>(QByteArray::fromStdString(m_device->id(0)));
+    }
+    QString package(const QString &name, VPackageBuilder builder)
+    {
+        const QString path = m_device->root() + QLatin1Char('/') + name;
+        QString error;
+        if (!builder.write(path, &error))
+            qWarning("package: %s", qPrintable(error));
+        return path;
+    }
+    bool installedOnDevice(const QString &appId) const
+    {
+        return QFileInfo(m_device->appsDir(0) + QLatin1Char('/') + appId).isDir();
+    }
+    QStringList staged() const
+    {
+        return QDir(m_device->mediaDir(0) + QStringLiteral("/PublicStaging")).entryList(QDir::Files);
+    }
+
+private slots:
+    void init() { registerAppRecordMetaTypes(); AppTask::registerMetaTypes(); }
+    void cleanup()
+    {
+        m_handler.reset();
+        m_device.reset();
+    }
+
+    void loadReadsEveryField()
+    {
+        start();
+        QCOMPARE(m_handler->deviceInfo().name(), m_device->profile(0).name.toUtf8());
+        QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
+        QCOMPARE(m_handler->Load(), 0);
+        QCOMPARE(loaded.count(), 1);
+        const AppInfoItemMap map = loaded.at(0).at(0).value<AppInfoItemMap>();
+
+        int checked = 0;
+        for (const VDemoApp &app : VDemoCatalog::demoApps({1})) {
+            if (app.system) {
+                QVERIFY2(!map.contains(app.identifier), qPrintable(app.identifier));
+                continue;
+            }
+            QVERIFY2(map.contains(app.identifier), qPrintable(app.identifier));
+            const AppInfoItem item = map.value(app.identifier);
+            QCOMPARE(item.name, app.name);
+            QCOMPARE(item.version, app.shortVersion.isEmpty() ? app.bundleVersion : app.shortVersion);
+            QCOMPARE(item.genre, app.genre);
+            QCOMPARE(item.purchaseAccount, app.account);
+            QCOMPARE(item.releaseDate, app.releaseDate);
+            QCOMPARE(item.purchaseDate, app.purchaseDate);
+            QVERIFY(item.appSize > 0);
+            QVERIFY(!item.icon.isNull());
+            QCOMPARE(item.fileSharingEnabled, app.fileSharing);
+            QCOMPARE(item.documents.size(), app.fileSharing ? app.documents.size() : 0);
+            for (int i = 1; i < item.documents.size(); ++i)
+                QVERIFY(item.documents[i - 1].name.toUtf8() < item.documents[i].name.toUtf8());
+            for (const DocItemInfo &doc : item.documents) {
+                QVERIFY(doc.path.startsWith(QString::fromStdString(m_device->id(0)) + QStringLiteral("/Documents/")));
+                QVERIFY(doc.isFile);
+                QVERIFY(doc.modifiedTime.isValid());
+            }
+            ++checked;
+        }
+        QVERIFY(checked >= 5);
+        QCOMPARE(m_handler->items().size(), map.size());
+    }
+
+    void homeScreenNameAndVersionFallback()
+    {
+        start({0}, false);
+        VPackageBuilder builder(QStringLiteral("com.test.plain"));
+        builder.setName(QStringLiteral("Plain")).setInfo(QStringLiteral("CFBundleDisplayName"), QVariant())
+            .setInfo(QStringLiteral("CFBundleShortVersionString"), QVariant())
+            .setInfo(QStringLiteral("CFBundleVersion"), QStringLiteral("77"))
+            .setInfo(QStringLiteral("UIFileSharingEnabled"), QStringLiteral("true"));
+        RecordingTask task;
+        const int rc = m_handler->AppInstall(package(QStringLiteral("plain.ipa"), builder).toUtf8(), &task);
+        QCOMPARE(rc, -1003);   // installed; the package carries no tag of this device
+        QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
+        QCOMPARE(m_handler->Load(), 0);
+        const AppInfoItem item = loaded.at(0).at(0).value<AppInfoItemMap>().value(QStringLiteral("com.test.plain"));
+        QCOMPARE(item.name, QStringLiteral("Plain"));   // the home screen's name
+        QCOMPARE(item.version, QStringLiteral("77"));
+        QVERIFY(item.fileSharingEnabled);               // the string "true"
+    }
+
+    void nonDeviceIdentifierLoadsNothing()
+    {
+        AppHandler handler("C:\\music");
+        QSignalSpy loaded(&handler, &AppHandler::data_loadcompleted);
+        QCOMPARE(handler.Load(), -1);
+        QCOMPARE(loaded.count(), 0);
+        QVERIFY(handler.items().isEmpty());
+    }
+
+    void installReportsBothHalves()
+    {
+        start({0}, false);
+        VPackageBuilder builder(QStringLiteral("com.test.big"));
+        builder.setExecutableSize(3 * 1024 * 1024, true);
+        QSignalSpy added(m_handler.get(), &AppHandler::data_itemadded);
+        RecordingTask task;
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("big.ipa"), builder).toUtf8(), &task), -1003);
+        QVERIFY(task.progressRises(0, 100));
+        QVERIFY(task.sawStatus("DownLoadOK", 50));
+        QVERIFY(task.progressValues.size() > 10);
+        bool sawSecondHalf = false;
+        for (const auto &info : task.infos)
+            sawSecondHalf = sawSecondHalf || (info.percent > 50 && info.status != "DownLoad");
+        QVERIFY(sawSecondHalf);
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(added.at(0).at(0).value<AppInfoItem>().appId, QStringLiteral("com.test.big"));
+        QCOMPARE(added.at(0).at(1).value<AppTask *>(), static_cast<AppTask *>(&task));
+        QVERIFY(installedOnDevice(QStringLiteral("com.test.big")));
+        QVERIFY(m_handler->items().contains(QStringLiteral("com.test.big")));
+    }
+
+    void installRefusals_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("result");
+        QTest::newRow("ipad-only-on-iphone") << QStringLiteral("ipad") << -1001;
+        QTest::newRow("empty-family-list") << QStringLiteral("nofamily") << -1001;
+        QTest::newRow("newer-system-needed") << QStringLiteral("future") << -1002;
+        QTest::newRow("unparsable-info-plist") << QStringLiteral("badinfo") << -1;
+        QTest::newRow("not-a-zip") << QStringLiteral("text") << -1;
+        QTest::newRow("missing-file") << QStringLiteral("missing") << -1;
+    }
+    void installRefusals()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, result);
+        start({0}, false);
+        VPackageBuilder builder(QStringLiteral("com.test.refused"));
+        QString path = m_device->root() + QStringLiteral("/refused.ipa");
+        if (kind == QLatin1String("ipad"))
+            builder.setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{QStringLiteral("2")});
+        else if (kind == QLatin1String("nofamily"))
+            builder.setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{});
+        else if (kind == QLatin1String("future"))
+            builder.setInfo(QStringLiteral("MinimumOSVersion"), QStringLiteral("8.2.1"));
+        else if (kind == QLatin1String("badinfo"))
+            builder.setRawInfoPlist("<?xml version=\"1.0\"?><plist><dict><key>broken");
+        if (kind == QLatin1String("text")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not a package");
+        } else if (kind != QLatin1String("missing")) {
+            package(QStringLiteral("refused.ipa"), builder);
+        }
+        RecordingTask task;
+        QCOMPARE(m_handler->AppInstall(path.toUtf8(), &task), result);
+        QVERIFY(staged().isEmpty());   // nothing reached the device
+        QVERIFY(!installedOnDevice(QStringLiteral("com.test.refused")));
+        QVERIFY(QFile(DiagLog::logPath()).size() > 0);
+    }
+
+    void familiesAsStringsAndNumbersOnAnIpad()
+    {
+        start({1}, false);
+        VPackageBuilder builder(QStringLiteral("com.test.tablet"));
+        builder.setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{QStringLiteral("x"), 2});
+        RecordingTask task;
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("tablet.ipa"), builder).toUtf8(), &task), -1003);
+        QVERIFY(installedOnDevice(QStringLiteral("com.test.tablet")));
+    }
+
+    void replaceKeepsTheInstalledAppUntilTheNewOneInstalls()
+    {
+        start({0}, false);
+        VPackageBuilder v1(QStringLiteral("com.test.keep"));
+        v1.setVersion(QStringLiteral("1.0")).setInfo(QStringLiteral("UIFileSharingEnabled"), true);
+        RecordingTask first;
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("v1.ipa"), v1).toUtf8(), &first), -1003);
+        const QString document = m_device->appsDir(0) + QStringLiteral("/com.test.keep/Documents/notes.txt");
+        QDir().mkpath(QFileInfo(document).path());
+        QFile doc(document);
+        QVERIFY(doc.open(QIODevice::WriteOnly));
+        doc.write("precious");
+        doc.close();
+
+        VPackageBuilder v2(QStringLiteral("com.test.keep"));
+        v2.setVersion(QStringLiteral("2.0")).setInfo(QStringLiteral("UIFileSharingEnabled"), true);
+        const QByteArray v2path = package(QStringLiteral("v2.ipa"), v2).toUtf8();
+
+        QSignalSpy removed(m_handler.get(), &AppHandler::data_itemremoved);
+        QSignalSpy added(m_handler.get(), &AppHandler::data_itemadded);
+        RecordingTask declined;
+        declined.overwriteAnswer = false;
+        QCOMPARE(m_handler->AppInstall(v2path, &declined), -1005);
+        QCOMPARE(declined.overwriteAsked, 1);
+        QCOMPARE(removed.count(), 0);
+        QVERIFY(staged().isEmpty());
+
+        // A broken upgrade leaves the installed app and its data alone.
+        QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
+        RecordingTask failing;
+        failing.overwriteAnswer = true;
+        QCOMPARE(m_handler->AppInstall(v2path, &failing), -1008);
+        QCOMPARE(removed.count(), 0);
+        QVERIFY(QFile::exists(document));
+        QCOMPARE(m_handler->items().value(QStringLiteral("com.test.keep")).version, QStringLiteral("1.0"));
+        QVERIFY(m_device->ctl({"clear-faults", m_device->profile(0).udid.toStdString()}));
+
+        RecordingTask accepted;
+        accepted.overwriteAnswer = true;
+        QCOMPARE(m_handler->AppInstall(v2path, &accepted), -1003);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(added.at(0).at(0).value<AppInfoItem>().version, QStringLiteral("2.0"));
+        QFile kept(document);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("precious"));
+    }
+
+    void uninstall()
+    {
+        start();
+        QCOMPARE(m_handler->Load(), 0);
+        const QString victim = m_handler->items().firstKey();
+        QSignalSpy removed(m_handler.get(), &AppHandler::data_itemremoved);
+        RecordingTask task(AppTask::UninstallAppTask);
+        QCOMPARE(m_handler->AppUninstall(victim.toUtf8(), &task), 0);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(QString::fromStdString(removed.at(0).at(0).value<std::string>()), victim);
+        QVERIFY(!installedOnDevice(victim));
+        QVERIFY(!m_handler->items().contains(victim));
+
+        // A refused uninstall leaves the app listed and says nothing.
+        const QString other = m_handler->items().firstKey();
+        QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
+        QCOMPARE(m_handler->AppUninstall(other.toUtf8(), nullptr), -1008);
+        QVERIFY(m_device->ctl({"clear-faults", m_device->profile(0).udid.toStdString()}));
+        QCOMPARE(removed.count(), 1);
+        QVERIFY(m_handler->items().contains(other));
+        QVERIFY(installedOnDevice(other));
+    }
+
+    void droppedUploadLeavesNothing()
+    {
+        start({0}, false);
+        QVERIFY(m_device->fault(0, "com.apple.afc", "drop", "1000000"));
+        VPackageBuilder builder(QStringLiteral("com.test.dropped"));
+        builder.setExecutableSize(4 * 1024 * 1024, true);
+        RecordingTask task;
+        const int rc = m_handler->AppInstall(package(QStringLiteral("dropped.ipa"), builder).toUtf8(), &task);
+        QVERIFY(rc < 0 && rc != -1003);
+        QVERIFY(task.sawStatus("Error", task.infos.empty() ? 0 : task.infos.back().percent));
+        QVERIFY(!installedOnDevice(QStringLiteral("com.test.dropped")));
+    }
+
+    void tableIsSafeToReadWhileTheWorkerChangesIt()
+    {
+        start();
+        std::atomic<bool> stop{false};
+        std::atomic<int> reads{0};
+        std::thread reader([&] {
+            while (!stop) {
+                const AppInfoItemMap map = m_handler->items();
+                for (const AppInfoItem &item : map)
+                    QVERIFY(!item.appId.isEmpty());
+                AppInfoItem one;
+                m_handler->item(QStringLiteral("com.test.stress"), &one);
+                ++reads;
+            }
+        });
+        VPackageBuilder builder(QStringLiteral("com.test.stress"));
+        const QByteArray path = package(QStringLiteral("stress.ipa"), builder).toUtf8();
+        for (int round = 0; round < 3; ++round) {
+            QCOMPARE(m_handler->Load(), 0);
+            RecordingTask install;
+            install.overwriteAnswer = true;
+            QCOMPARE(m_handler->AppInstall(path, &install), -1003);
+            QCOMPARE(m_handler->AppUninstall("com.test.stress", nullptr), 0);
+        }
+        stop = true;
+        reader.join();
+        QVERIFY(reads > 10);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppHandler)
+#include "tst_apphandler.moc"
