@@ -102,8 +102,12 @@ private:
     {
         const VFaults &f = m_conn.faults();
         if (f.hugeLength) {
+            // A STATUS announcing 2^40 + 2^31 bytes: clients that cut the
+            // length to 32 bits still see 2 GiB, and no status arrives.
             char raw[Afc::kHeaderSize];
-            Afc::encodeHeader(Afc::dataHeader(num, 1ull << 62), raw);
+            Afc::Header header = Afc::dataHeader(num, (1ull << 40) + (1ull << 31));
+            header.operation = Afc::OpStatus;
+            Afc::encodeHeader(header, raw);
             m_conn.writeAll(raw, sizeof raw);
             return false;
         }

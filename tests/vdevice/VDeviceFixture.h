@@ -130,6 +130,7 @@ public:
     afc_client_t afc() const { return m_afc; }
     idevice_t device() const { return m_device; }
     lockdownd_client_t lockdown() const { return m_lockdown; }
+    uint16_t servicePort() const { return m_service ? m_service->port : 0; }
 
     // Whole-file helpers over the C API.
     afc_error_t writeFile(const char *path, const QByteArray &data, int chunk = 1 << 20)
