@@ -71,6 +71,13 @@ bool VInstallationProxy::handle(plist_t request)
         return sendError(VAppError::UnknownCommand);
     if (needsIdentifier && identifier.isEmpty())
         return sendError(VAppError::MissingApplicationIdentifier);
+    // An injected device error refuses a command that changes apps before it
+    // changes anything, as a device whose operation fails leaves the apps as
+    // they were. (The connection turns the answer into the injected Error.)
+    const bool changesApps = command == QLatin1String("Install") || command == QLatin1String("Upgrade")
+        || command == QLatin1String("Uninstall") || command == QLatin1String("Archive");
+    if (changesApps && !m_conn.faults().errorReply.empty())
+        return sendError(VAppError::UnknownCommand);
     if (command == QLatin1String("Browse"))
         return browse(options);
     if (command == QLatin1String("Lookup"))
