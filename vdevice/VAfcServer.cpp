@@ -23,7 +23,9 @@
 
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
+// Uploads are copied to the file in pieces of this size as they arrive, so
+// the client keeps sending while the server writes.
+constexpr size_t kChunk = 256 << 10;
 // A FILE_READ asking for more gets this much; the client reads again.
 constexpr uint64_t kMaxRead = 8ull << 20;
 
