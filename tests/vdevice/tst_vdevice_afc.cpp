@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <atomic>
+#include <thread>
+
 #include <unistd.h>
 
 namespace {
@@ -253,6 +256,29 @@ private slots:
         // A link made through AFC that points out is stored but never followed.
         QCOMPARE(afc_make_link(m_client.afc(), AFC_SYMLINK, "/etc", "etc-link"), AFC_E_SUCCESS);
         QCOMPARE(afc_file_open(m_client.afc(), "etc-link/passwd", AFC_FOPEN_RDONLY, &handle), AFC_E_PERM_DENIED);
+    }
+
+    void transfersToSeveralDevicesAtOnce()
+    {
+        // Each device has its own media folder; connections run in parallel.
+        const QStringList udids {m_fixture->udid(0), m_fixture->udid(1)};
+        QList<QByteArray> payloads {randomBytes(3 << 20), randomBytes((2 << 20) + 7)};
+        std::vector<std::thread> threads;
+        std::atomic<int> failures {0};
+        for (int i = 0; i < 2; ++i) {
+            threads.emplace_back([&, i]() {
+                AfcClient client;
+                QByteArray back;
+                if (client.open(udids[i]) != 0 || client.writeFile("same-name.bin", payloads[i], 65536) != AFC_E_SUCCESS
+                    || client.readFile("same-name.bin", &back, 1 << 20) != AFC_E_SUCCESS || back != payloads[i])
+                    ++failures;
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        QCOMPARE(failures.load(), 0);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(readHostFile(m_fixture->mediaDir(udids[i]) + QStringLiteral("/same-name.bin")), payloads[i]);
     }
 
     void confinedRootShowsOnlyItsSubfolder()
