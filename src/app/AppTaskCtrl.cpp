@@ -55,6 +55,9 @@ void AppTaskCtrl::taskStatusChanged(AppTask *pTask, AppTask::TASK_STATUS old, Ap
         auto it = m_tasks.find(key);
         if (it != m_tasks.end())
             it->removeOne(pTask);
+        auto life = m_life.find(pTask);
+        if (life != m_life.end())
+            *life |= FinishSeen;
     } else {
         DIAG_ERROR();
     }
@@ -119,9 +122,16 @@ void AppTaskCtrl::slot_taskReleased(AppTask *task)
     deleteWhenDone(task);
 }
 
+bool AppTaskCtrl::finishReached(const AppTask *task) const
+{
+    auto it = m_life.constFind(const_cast<AppTask *>(task));
+    return it == m_life.constEnd() || (*it & FinishSeen);
+}
+
 void AppTaskCtrl::deleteWhenDone(AppTask *task)
 {
-    if (m_life.value(task) != (Released | Retired))
+    const int done = Released | Retired;
+    if ((m_life.value(task) & done) != done)
         return;
     m_life.remove(task);
     task->deleteLater();

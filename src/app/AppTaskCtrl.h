@@ -44,6 +44,12 @@ public:
 
     // Called by the model that created the task when it is done with it.
     void retire(AppTask *task);
+    // False while a queued task's finish has not reached the controller.
+    // A receiver of dataChanged reads the status when its queued slot runs,
+    // so the event of the running status may already read "finished" while
+    // the worker's later signals (an added app or document) are still on
+    // their way: receivers handle a finish only once this is true.
+    bool finishReached(const AppTask *task) const;
 
 public slots:
     void taskStatusChanged(AppTask *pTask, AppTask::TASK_STATUS old, AppTask::TASK_STATUS now);
@@ -55,7 +61,7 @@ private:
     AppTaskCtrl() = default;
     void deleteWhenDone(AppTask *task);
 
-    enum LifeFlag { Released = 1, Retired = 2 };
+    enum LifeFlag { Released = 1, Retired = 2, FinishSeen = 4 };
 
     QMap<QString, AppTaskThread *> m_threads;
     QMap<QString, QList<AppTask *>> m_tasks;
