@@ -1,0 +1,219 @@
+// Exporting apps from the virtual device: archive, copy, tag, and what is
+// left behind when something fails.
+
+#include "AppHandler.h"
+#include "DeviceFixture.h"
+#include "DiagLog.h"
+#include "RecordingTask.h"
+#include "VDemoCatalog.h"
+#include "ipodzip.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <zip.h>
+
+#include <memory>
+
+namespace {
+
+QStringList entriesOf(const QString &package)
+{
+    QStringList names;
+    int error = 0;
+    zip_t *z = zip_open(QFile::encodeName(package).constData(), ZIP_RDONLY, &error);
+    if (!z)
+        return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i)
+        names << QString::fromUtf8(zip_get_name(z, zip_uint64_t(i), 0));
+    zip_discard(z);
+    return names;
+}
+
+VDemoApp sharingApp()
+{
+    for (const VDemoApp &app : VDemoCatalog::demoApps({1})) {
+        if (app.fileSharing && !app.system && !app.documents.isEmpty())
+            return app;
+    }
+    return VDemoApp();
+}
+
+} // namespace
+
+class TestAppExport : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeviceFixture> m_device;
+    std::unique_ptr<AppHandler> m_handler;
+    VDemoApp m_app;
+    QString m_out;
+
+    void start(std::vector<int> profiles = {0})
+    {
+        m_device = std::make_unique<DeviceFixture>(profiles, true);
+        QVERIFY2(m_device->ok(), qPrintable(m_device->error()));
+        QVERIFY(m_device->startScanning());
+        m_handler = std::make_unique<AppHandler>(QByteArray::fromStdString(m_device->id(0)));
+        QCOMPARE(m_handler->Load(), 0);
+        m_app = sharingApp();
+        QVERIFY(!m_app.identifier.isEmpty());
+        m_out = m_device->root() + QStringLiteral("/out");
+        QDir().mkpath(m_out);
+    }
+    QStringList leftovers() const
+    {
+        QStringList all = QDir(m_out).entryList(QDir::Files);
+        all += QDir(m_device->mediaDir(0) + QStringLiteral("/ApplicationArchives")).entryList(QDir::Files);
+        return all;
+    }
+
+private slots:
+    void cleanup()
+    {
+        m_handler.reset();
+        m_device.reset();
+    }
+
+    void exportNamesTheFile()
+    {
+        start();
+        const QByteArray id = m_app.identifier.toUtf8();
+        const QString version = m_app.shortVersion;
+        QCOMPARE(m_handler->exportFileName(id, true), m_app.name + QLatin1Char(' ') + version + QStringLiteral(".ipa"));
+        QCOMPARE(m_handler->exportFileName(id, false),
+                 m_app.name + QLatin1Char(' ') + version + QStringLiteral("(including documents).ipa"));
+    }
+
+    void exportWithDocumentsIsTaggedAndComplete()
+    {
+        start();
+        const QString target = m_out + QStringLiteral("/app.ipa");
+        RecordingTask task(AppTask::ExportApptoPCTask);
+        QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), false, target.toUtf8(), &task), 0);
+        QVERIFY(task.progressRises(0, 100));
+        QVERIFY(task.sawStatus("DownLoadOK", 100));
+        bool firstHalf = false, secondHalf = false;
+        for (const auto &info : task.infos) {
+            firstHalf = firstHalf || (info.percent < 50 && info.status != "DownLoad");
+            secondHalf = secondHalf || (info.percent >= 50 && info.status == "DownLoad");
+        }
+        QVERIFY(firstHalf && secondHalf);
+
+        const QStringList names = entriesOf(target);
+        QVERIFY(names.contains(QString::fromStdString(m_device->id(0))));
+        QVERIFY(std::any_of(names.begin(), names.end(), [](const QString &n) {
+            return n.startsWith(QLatin1String("Payload/")) && n.endsWith(QLatin1String(".app/Info.plist"));
+        }));
+        QVERIFY(names.contains(QStringLiteral("Container/Documents/") + m_app.documents.first().first));
+        QCOMPARE(leftovers(), QStringList{QStringLiteral("app.ipa")});
+
+        RecordingTask alone(AppTask::ExportApptoPCTask);
+        const QString appOnly = m_out + QStringLiteral("/alone.ipa");
+        QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), true, appOnly.toUtf8(), &alone), 0);
+        const QStringList aloneNames = entriesOf(appOnly);
+        QVERIFY(!aloneNames.isEmpty());
+        QVERIFY(std::none_of(aloneNames.begin(), aloneNames.end(),
+                             [](const QString &n) { return n.startsWith(QLatin1String("Container/")); }));
+    }
+
+    void failedExportKeepsTheOldTarget_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<int>("result");
+        QTest::newRow("dropped-copy") << QStringLiteral("com.apple.afc") << QStringLiteral("drop") << QStringLiteral("6000") << 0;
+        QTest::newRow("device-error") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("error")
+                                      << QStringLiteral("APIInternalError") << -1008;
+        QTest::newRow("no-space") << QStringLiteral("*") << QStringLiteral("freespace") << QStringLiteral("10485760") << -1009;
+    }
+    void failedExportKeepsTheOldTarget()
+    {
+        QFETCH(QString, service);
+        QFETCH(QString, kind);
+        QFETCH(QString, arg);
+        QFETCH(int, result);
+        m_device = std::make_unique<DeviceFixture>(std::vector<int>{0}, true);
+        QVERIFY(m_device->ok());
+        // Before the first connection, so that the media area is faulted too.
+        QVERIFY(m_device->fault(0, service.toStdString(), kind.toStdString(), arg.toStdString()));
+        QVERIFY(m_device->startScanning());
+        m_handler = std::make_unique<AppHandler>(QByteArray::fromStdString(m_device->id(0)));
+        m_app = sharingApp();
+        m_out = m_device->root() + QStringLiteral("/out");
+        QDir().mkpath(m_out);
+        if (kind != QLatin1String("error"))
+            QCOMPARE(m_handler->Load(), 0);
+
+        const QString target = m_out + QStringLiteral("/app.ipa");
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the previous export");
+        old.close();
+        RecordingTask task(AppTask::ExportApptoPCTask);
+        const int rc = m_handler->AppArchive(m_app.identifier.toUtf8(), false, target.toUtf8(), &task);
+        if (result)
+            QCOMPARE(rc, result);
+        else
+            QVERIFY(rc < 0 && rc != -1009 && rc != -1008);   // failed in the copy
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the previous export"));
+        QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("app.ipa")});
+    }
+
+    void currentDevicesRefuseToArchive()
+    {
+        start({1});
+        const QString target = m_out + QStringLiteral("/app.ipa");
+        RecordingTask task(AppTask::ExportApptoPCTask);
+        QVERIFY(m_handler->AppArchive(m_app.identifier.toUtf8(), true, target.toUtf8(), &task) < 0);
+        QVERIFY(leftovers().isEmpty());
+        QFile log(DiagLog::logPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("does not archive apps"));
+    }
+
+    void exportedPackageReinstallsWithItsDocuments()
+    {
+        start({0, 1});
+        const QString target = m_out + QStringLiteral("/with-docs.ipa");
+        QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), false, target.toUtf8(), nullptr), 0);
+
+        // On the device it came from, the tag matches.
+        RecordingTask again;
+        again.overwriteAnswer = true;
+        QCOMPARE(m_handler->AppInstall(target.toUtf8(), &again), 0);
+
+        // On another device it installs, with the documents, and warns.
+        const QString container = m_device->appsDir(1) + QLatin1Char('/') + m_app.identifier;
+        QDir(container).removeRecursively();
+        AppHandler other(QByteArray::fromStdString(m_device->id(1)));
+        QCOMPARE(other.Load(), 0);
+        RecordingTask task;
+        QCOMPARE(other.AppInstall(target.toUtf8(), &task), -1003);
+        for (const auto &doc : m_app.documents) {
+            QFile restored(container + QStringLiteral("/Documents/") + doc.first);
+            QVERIFY2(restored.open(QIODevice::ReadOnly), qPrintable(restored.fileName()));
+            QCOMPARE(restored.readAll(), doc.second);
+        }
+        AppInfoItem item;
+        QVERIFY(other.item(m_app.identifier, &item));
+        QCOMPARE(item.documents.size(), m_app.documents.size());
+    }
+
+    void exportToiTunesNeedsITunes()
+    {
+        start();
+        qputenv("WINEPREFIX", (m_device->root() + QStringLiteral("/no-prefix")).toLocal8Bit());
+        QCOMPARE(m_handler->exportToiTunes(m_app.identifier.toUtf8(), true, nullptr), -1);
+        QVERIFY(leftovers().isEmpty());
+        qunsetenv("WINEPREFIX");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppExport)
+#include "tst_appexport.moc"
