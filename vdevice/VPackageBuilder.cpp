@@ -15,6 +15,8 @@
 #include <vector>
 
 namespace {
+constexpr time_t kEntryTime = 1401606000;   // 2014-06-01
+
 // A deterministic incompressible stream (xorshift).
 void fillNoise(char *data, qint64 length, quint64 *state)
 {
@@ -226,6 +228,9 @@ bool VPackageBuilder::write(const QString &packagePath, QString *error) const
             ? zip_dir_add(zip, entry.name.toUtf8().constData(), ZIP_FL_ENC_UTF_8) >= 0
             : add(entry.name, entry.bytes, entry.link);
     }
+    // Fixed times make the same package byte for byte on every run.
+    for (zip_int64_t i = 0; ok && i < zip_get_num_entries(zip, 0); ++i)
+        zip_file_set_mtime(zip, zip_uint64_t(i), kEntryTime, 0);
     if (!ok)
         return fail(QStringLiteral("cannot add an entry: %1").arg(QString::fromUtf8(zip_strerror(zip))));
     if (zip_close(zip) != 0)

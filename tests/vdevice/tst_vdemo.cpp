@@ -1,0 +1,132 @@
+// Demo and benchmark content of the virtual device, reached the way the
+// daemon reaches it (VDeviceFolder::populate): devices, apps, home screen,
+// sample packages, and the same bytes on every run.
+
+#include "VAppInstaller.h"
+#include "VAppLayout.h"
+#include "VAppPlist.h"
+#include "VAppStore.h"
+#include "VDemoCatalog.h"
+#include "VDeviceFolder.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Path, size and a hash of the first 64 KiB of every file (executables are
+// large sparse files).
+QMap<QString, QByteArray> fingerprint(const QString &root)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray head = QCryptographicHash::hash(file.read(64 * 1024), QCryptographicHash::Sha1);
+        out.insert(QDir(root).relativeFilePath(path), head + QByteArray::number(file.size()));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestVDemo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void demoDevicesAppsAndPackages()
+    {
+        QTemporaryDir dir;
+        VPopulateOptions options;
+        options.demo = true;
+        QString error;
+        QVERIFY2(VDeviceFolder::populate(dir.path(), options, &error), qPrintable(error));
+        QCOMPARE(VDeviceFolder::deviceDirs(dir.path()).size(), 2);
+
+        VAppStore iPhone(dir.path() + QLatin1Char('/') + VDeviceFolder::defaultProfile(0).udid + QStringLiteral("/apps"));
+        VAppStore iPad(dir.path() + QLatin1Char('/') + VDeviceFolder::defaultProfile(1).udid + QStringLiteral("/apps"));
+        QVERIFY(!iPhone.contains(QStringLiteral("com.littlehands.kidsdraw")));   // iPad only
+        QVERIFY(iPad.contains(QStringLiteral("com.littlehands.kidsdraw")));
+        QCOMPARE(iPhone.applicationType(QStringLiteral("com.apple.mobilesafari")), QStringLiteral("System"));
+
+        // Dates as date nodes and as strings, accounts at the top and nested.
+        int dateNodes = 0, dateStrings = 0, topAccounts = 0, nestedOnly = 0, sharing = 0;
+        for (const QString &id : iPhone.identifiers()) {
+            if (iPhone.applicationType(id) == QLatin1String("System"))
+                continue;
+            PlistPtr meta = VAppPlist::parse(iPhone.metadata(id));
+            QVERIFY2(meta, qPrintable(id));
+            plist_t release = plist_dict_get_item(meta.get(), "releaseDate");
+            (plist_get_node_type(release) == PLIST_DATE ? dateNodes : dateStrings)++;
+            plist_t info = plist_dict_get_item(meta.get(), "com.apple.iTunesStore.downloadInfo");
+            QVERIFY(!VAppPlist::string(plist_dict_get_item(info, "accountInfo"), "AppleID").isEmpty());
+            (plist_dict_get_item(meta.get(), "appleId") ? topAccounts : nestedOnly)++;
+            QVERIFY(iPhone.iconPng(id).startsWith("\x89PNG"));
+            QVERIFY(iPhone.staticDiskUsage(id) > 1024 * 1024);
+            if (iPhone.isFileSharingEnabled(id)) {
+                ++sharing;
+                QVERIFY2(!QDir(iPhone.appDir(id) + QStringLiteral("/Documents")).isEmpty(), qPrintable(id));
+            }
+        }
+        QVERIFY(dateNodes > 0 && dateStrings > 0 && topAccounts > 0 && nestedOnly > 0 && sharing >= 3);
+
+        VAppLayout layout(iPhone);
+        layout.load();
+        QCOMPARE(layout.dock.size(), 4);
+        bool folder = false;
+        for (const auto &page : layout.pages) {
+            for (const VAppLayout::Item &item : page)
+                folder = folder || (item.isFolder() && item.folderPages.value(0).size() == 2);
+        }
+        QVERIFY(folder);
+
+        // The sample packages: each one's fate on the iPhone.
+        const QString packages = dir.path() + QStringLiteral("/packages/");
+        const QList<QPair<QString, int>> expected{
+            {QStringLiteral("Sample iPhone App.ipa"), 0},
+            {QStringLiteral("Sample iPad App.ipa"), -7},   // DeviceFamilyNotSupported
+            {QStringLiteral("Sample Future App.ipa"), -8},   // DeviceOSVersionTooLow
+            {QStringLiteral("Sample Documents App.ipa"), 0}};
+        VAppInstaller installer(iPhone, VAppDeviceTraits{VDeviceFolder::defaultProfile(0).productVersion, {1}});
+        for (const auto &sample : expected)
+            QCOMPARE(installer.install(packages + sample.first, {}, {}), sample.second);
+        QVERIFY(iPhone.isFileSharingEnabled(QStringLiteral("com.appshuttle.sample.documents")));
+    }
+
+    void contentIsDeterministic_data()
+    {
+        QTest::addColumn<int>("apps");
+        QTest::newRow("demo-mix") << -1;
+        QTest::newRow("generated-apps") << 12;
+    }
+
+    void contentIsDeterministic()
+    {
+        QFETCH(int, apps);
+        QTemporaryDir first;
+        QTemporaryDir second;
+        VPopulateOptions options;
+        options.devices = 3;
+        options.apps = apps;
+        QString error;
+        QVERIFY2(VDeviceFolder::populate(first.path(), options, &error), qPrintable(error));
+        QVERIFY2(VDeviceFolder::populate(second.path(), options, &error), qPrintable(error));
+        const auto a = fingerprint(first.path());
+        QVERIFY(a.size() > 50);
+        QCOMPARE(a, fingerprint(second.path()));
+        QCOMPARE(VDeviceFolder::deviceDirs(first.path()).size(), 3);
+        if (apps > 0) {
+            VAppStore store(VDeviceFolder::deviceDirs(first.path()).first() + QStringLiteral("/apps"));
+            QCOMPARE(store.identifiers().size(), apps);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVDemo)
+#include "tst_vdemo.moc"
