@@ -417,6 +417,28 @@ private slots:
         QCOMPARE(plist_array_get_size(row), 4u);
         plist_free(state);
 
+        // A layout set by the client sticks; apps it leaves out are placed after it.
+        plist_t wanted = plist_new_array();
+        for (const QString &id : {QStringLiteral("com.knightmove.chess"), kNotes}) {
+            plist_t page = plist_new_array();
+            plist_t item = plist_new_dict();
+            plist_dict_set_item(item, "displayIdentifier", plist_new_string(id.toUtf8().constData()));
+            plist_array_append_item(page, item);
+            plist_array_append_item(wanted, page);
+        }
+        QCOMPARE(sbservices_set_icon_state(client, wanted), SBSERVICES_E_SUCCESS);
+        plist_free(wanted);
+        QCOMPARE(sbservices_get_icon_state(client, &state, "2"), SBSERVICES_E_SUCCESS);
+        QCOMPARE(plist_array_get_size(plist_array_get_item(state, 0)), 1u);
+        QCOMPARE(stringOf(plist_array_get_item(plist_array_get_item(state, 0), 0), "displayIdentifier"),
+                 QStringLiteral("com.knightmove.chess"));
+        QCOMPARE(stringOf(plist_array_get_item(plist_array_get_item(state, 1), 0), "displayIdentifier"), kNotes);
+        uint32_t total = 0;
+        for (uint32_t p = 0; p < plist_array_get_size(state); ++p)
+            total += plist_array_get_size(plist_array_get_item(state, p));
+        QCOMPARE(total, 17u);
+        plist_free(state);
+
         char *png = nullptr;
         uint64_t size = 0;
         QCOMPARE(sbservices_get_icon_pngdata(client, kNotes.toUtf8().constData(), &png, &size), SBSERVICES_E_SUCCESS);
