@@ -229,7 +229,12 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
         DIAG_LOG("document not moved into place");
 
     if (result != 0) {
-        DVPT_RemoveFileEx(fs, partial.c_str());
+        // A connection that broke cannot clean up after itself: a fresh one can.
+        if (DVPT_RemoveFileEx(fs, partial.c_str()) != 0) {
+            ServicePtr again = openContainer(appId);
+            if (!again || DVPT_RemoveFileEx(again->fileService, partial.c_str()) != 0)
+                DIAG_LOG("partial document left on the device");
+        }
         forget(appId, name);
         if (replacing)
             announceAdded(appId, previous, nullptr);

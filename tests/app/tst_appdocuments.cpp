@@ -1,0 +1,252 @@
+// Shared documents on the virtual device: listing, adding with progress,
+// replacing without loss, copying out, deleting, and failures mid-way.
+
+#include "AppHandler.h"
+#include "DeviceFixture.h"
+#include "RecordingTask.h"
+#include "VPackageBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(std::string)
+
+namespace {
+
+const char kApp[] = "com.test.files";
+
+QByteArray patterned(int size, char seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char(seed + (i * 13) % 251);
+    return data;
+}
+
+} // namespace
+
+class TestAppDocuments : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeviceFixture> m_device;
+    std::unique_ptr<AppHandler> m_handler;
+
+    // A file-sharing app, installed through the service itself.
+    void start(int profile = 0, const std::string &faultService = std::string(), const std::string &kind = std::string(),
+               const std::string &arg = std::string())
+    {
+        m_device = std::make_unique<DeviceFixture>(std::vector<int>{profile}, false);
+        QVERIFY2(m_device->ok(), qPrintable(m_device->error()));
+        QVERIFY(m_device->startScanning());
+        m_handler = std::make_unique<AppHandler>(QByteArray::fromStdString(m_device->id(0)));
+        VPackageBuilder builder(QString::fromLatin1(kApp));
+        builder.setInfo(QStringLiteral("UIFileSharingEnabled"), true)
+            .setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{1, 2})
+            .setMetadata({{QStringLiteral("itemName"), QStringLiteral("Files")}});
+        const QString pkg = m_device->root() + QStringLiteral("/files.ipa");
+        QVERIFY(builder.write(pkg));
+        RecordingTask install;
+        QCOMPARE(m_handler->AppInstall(pkg.toUtf8(), &install), -1003);
+        if (!faultService.empty())
+            QVERIFY(m_device->fault(0, faultService, kind, arg));
+    }
+    QString local(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_device->root() + QStringLiteral("/local/") + name;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(content);
+        return path;
+    }
+    QString onDevice(const QString &name) const
+    {
+        return m_device->appsDir(0) + QLatin1Char('/') + QString::fromLatin1(kApp) + QStringLiteral("/Documents/") + name;
+    }
+    QByteArray deviceFile(const QString &name) const
+    {
+        QFile f(onDevice(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QStringList deviceFolder() const
+    {
+        return QDir(QFileInfo(onDevice(QStringLiteral("x"))).path()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+    AppInfoItem app() const
+    {
+        AppInfoItem item;
+        m_handler->item(QString::fromLatin1(kApp), &item);
+        return item;
+    }
+
+private slots:
+    void init() { qRegisterMetaType<std::string>("std::string"); }
+    void cleanup()
+    {
+        m_handler.reset();
+        m_device.reset();
+    }
+
+    void addReportsProgressAndSizes()
+    {
+        start();
+        const QByteArray content = patterned(700000, 'a');
+        const QString file = local(QStringLiteral("report.pdf"), content);
+        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
+        QSignalSpy changedDoc(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
+        QSignalSpy changedApp(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON>(&AppHandler::data_itemchanged));
+        RecordingTask task(AppTask::AppAddDocTask);
+        const quint64 before = app().documentSize;
+        QCOMPARE(m_handler->AppAddDoc(kApp, file.toUtf8(), &task), 0);
+
+        QCOMPARE(deviceFile(QStringLiteral("report.pdf")), content);
+        QCOMPARE(deviceFolder(), QStringList{QStringLiteral("report.pdf")});   // no leftovers
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(added.at(0).at(2).value<AppTask *>(), static_cast<AppTask *>(&task));
+        QVERIFY(task.progressRises(0, 100));
+        QVERIFY(task.sawStatus("DownLoadOK", 100));
+        QVERIFY(task.progressValues.size() > 5);
+
+        QList<int> reasons;
+        qint64 lastSize = -1;
+        for (const auto &args : changedDoc) {
+            const auto reason = args.at(1).value<DATACHANGED_REASON>();
+            reasons << int(reason);
+            if (reason == DOC_SIZE_CHANGED) {
+                const qint64 size = args.at(2).value<DocItemInfo>().size;
+                QVERIFY(size > lastSize && size < content.size());
+                lastSize = size;
+            }
+        }
+        QCOMPARE(reasons.first(), int(DOC_ICON_CHANGED));
+        QCOMPARE(reasons.last(), int(DOC_CREATED_CHANGED));
+        QVERIFY(reasons.count(int(DOC_SIZE_CHANGED)) > 3);
+        QCOMPARE(changedApp.last().at(1).value<DATACHANGED_REASON>(), DOCSIZE_CHANGED);
+        QCOMPARE(app().documentSize, before + quint64(content.size()));
+        QCOMPARE(app().documents.size(), 1);
+        QCOMPARE(app().documents.first().size, qint64(content.size()));
+        QCOMPARE(app().documents.first().path, QString::fromStdString(m_device->id(0)) + QStringLiteral("/Documents/report.pdf"));
+    }
+
+    void emptyFileIsRefusedBeforeTheDevice()
+    {
+        start();
+        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("empty.txt"), QByteArray()).toUtf8(), nullptr), -2);
+        QCOMPARE(added.count(), 0);
+        QVERIFY(deviceFolder().isEmpty());
+        QCOMPARE(m_handler->AppAddDoc(kApp, "/no/such/file.txt", nullptr), -1);
+    }
+
+    void replacingAsksAndKeepsTheOldUntilDone()
+    {
+        start();
+        const quint64 base = app().documentSize;   // the container's other data
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("a.txt"), "first").toUtf8(), nullptr), 0);
+        const QString second = local(QStringLiteral("again/a.txt"), "second version");
+
+        RecordingTask declined(AppTask::AppAddDocTask);
+        QCOMPARE(m_handler->AppAddDoc(kApp, second.toUtf8(), &declined), -1006);
+        QCOMPARE(declined.overwriteAsked, 1);
+        QCOMPARE(deviceFile(QStringLiteral("a.txt")), QByteArray("first"));
+
+        QSignalSpy changed(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
+        RecordingTask accepted(AppTask::AppAddDocTask);
+        accepted.overwriteAnswer = true;
+        QCOMPARE(m_handler->AppAddDoc(kApp, second.toUtf8(), &accepted), 0);
+        QCOMPARE(deviceFile(QStringLiteral("a.txt")), QByteArray("second version"));
+        QCOMPARE(changed.first().at(1).value<DATACHANGED_REASON>(), DOC_REMOVED);   // the old record goes first
+        QCOMPARE(app().documents.size(), 1);
+        QCOMPARE(app().documentSize, base + quint64(QByteArray("second version").size()));
+    }
+
+    void droppedAddLeavesTheOldDocument()
+    {
+        start(0);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("keep.bin"), "old content").toUtf8(), nullptr), 0);
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "300000"));
+        const QString big = local(QStringLiteral("new/keep.bin"), patterned(2 * 1024 * 1024, 'k'));
+        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
+        RecordingTask task(AppTask::AppAddDocTask);
+        task.overwriteAnswer = true;
+        QVERIFY(m_handler->AppAddDoc(kApp, big.toUtf8(), &task) < 0);
+        QCOMPARE(deviceFile(QStringLiteral("keep.bin")), QByteArray("old content"));
+        QCOMPARE(deviceFolder(), QStringList{QStringLiteral("keep.bin")});
+        QCOMPARE(app().documents.size(), 1);   // the old record is back, the placeholder gone
+        QCOMPARE(app().documents.first().size, qint64(11));
+        QCOMPARE(added.count(), 2);
+        QCOMPARE(added.last().at(2).value<AppTask *>(), static_cast<AppTask *>(nullptr));
+    }
+
+    void copyToTheComputer()
+    {
+        start();
+        const QByteArray content = patterned(300000, 'c');
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("photo.jpg"), content).toUtf8(), nullptr), 0);
+        const QString target = m_device->root() + QStringLiteral("/out/photo.jpg");
+        QDir().mkpath(QFileInfo(target).path());
+        RecordingTask task(AppTask::ExportDoctoPCTask);
+        QCOMPARE(m_handler->AppExportDoc(kApp, "photo.jpg", target.toUtf8(), &task), 0);
+        QFile out(target);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), content);
+        QVERIFY(task.sawStatus("DownLoadOK", 100));
+        QVERIFY(task.progressRises(0, 100));
+
+        QVERIFY(m_handler->AppExportDoc(kApp, "absent.jpg", (target + QStringLiteral("2")).toUtf8(), nullptr) < 0);
+        QVERIFY(!QFile::exists(target + QStringLiteral("2")));
+        QCOMPARE(m_handler->AppExportDoc(kApp, "photo.jpg", "/proc/forbidden/photo.jpg", nullptr), -2);
+        QVERIFY(m_handler->AppExportDoc(kApp, "..", (target + QStringLiteral("3")).toUtf8(), nullptr) < 0);
+    }
+
+    void droppedCopyLeavesNoPartialFile()
+    {
+        start();
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("big.bin"), patterned(2000000, 'b')).toUtf8(), nullptr), 0);
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "500000"));
+        const QString target = m_device->root() + QStringLiteral("/out/big.bin");
+        QDir().mkpath(QFileInfo(target).path());
+        QVERIFY(m_handler->AppExportDoc(kApp, "big.bin", target.toUtf8(), nullptr) < 0);
+        QVERIFY(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void deleteAnnouncesAndSubtracts()
+    {
+        start();
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("gone.txt"), "12345").toUtf8(), nullptr), 0);
+        const quint64 size = app().documentSize;
+        QSignalSpy changed(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
+        QCOMPARE(m_handler->AppDeleteDoc(kApp, "someone/else/gone.txt"), 0);   // only the file name counts
+        QVERIFY(!QFile::exists(onDevice(QStringLiteral("gone.txt"))));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(1).value<DATACHANGED_REASON>(), DOC_REMOVED);
+        QCOMPARE(changed.at(0).at(0).value<AppInfoItem>().documentSize, size - 5);
+        QCOMPARE(app().documents.size(), 0);
+
+        QVERIFY(m_handler->AppDeleteDoc(kApp, "gone.txt") < 0);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void documentsOfStoreAppsOnCurrentDevices()
+    {
+        // iOS 17 vends only the Documents folder of App Store apps.
+        start(1);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("shared.txt"), "on a current iPad").toUtf8(), nullptr), 0);
+        QCOMPARE(deviceFile(QStringLiteral("shared.txt")), QByteArray("on a current iPad"));
+        QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
+        QCOMPARE(m_handler->Load(), 0);
+        const AppInfoItem item = loaded.at(0).at(0).value<AppInfoItemMap>().value(QString::fromLatin1(kApp));
+        QCOMPARE(item.documents.size(), 1);
+        QCOMPARE(item.documents.first().name, QStringLiteral("shared.txt"));
+        QCOMPARE(m_handler->AppDeleteDoc(kApp, "shared.txt"), 0);
+        QVERIFY(deviceFolder().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppDocuments)
+#include "tst_appdocuments.moc"
