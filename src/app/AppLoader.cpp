@@ -48,9 +48,14 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
     if (mobilesync_send(conn.get(), command.get()) != 0)
         return apps;
     for (;;) {
+        // A list cut short is no list: an empty device must not be shown
+        // for one that stopped answering.
         plist_t raw = nullptr;
-        if (mobilesync_receive(conn.get(), &raw) != 0 || !raw)
-            break;
+        if (mobilesync_receive(conn.get(), &raw) != 0 || !raw || plist_dict_get_item(raw, "Error")) {
+            plist_free(raw);
+            DIAG_LOG("app list not received whole");
+            return makePlistPtr();
+        }
         const PlistPtr message = makePlistPtr(raw);
         uint64_t amount = 0;
         PlistValues::uint(raw, "CurrentAmount", &amount);

@@ -9,6 +9,7 @@
 #include "VPackageBuilder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -113,6 +114,31 @@ private slots:
         QCOMPARE(item.name, QStringLiteral("Plain"));   // the home screen's name
         QCOMPARE(item.version, QStringLiteral("77"));
         QVERIFY(item.fileSharingEnabled);               // the string "true"
+    }
+
+    void brokenRepliesFailTheLoad_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("list-garbage") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("garbage");
+        QTest::newRow("list-huge-length") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("hugelength");
+        QTest::newRow("list-error") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("error");
+        QTest::newRow("list-dropped") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop");
+        QTest::newRow("springboard-garbage") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("garbage");
+    }
+    void brokenRepliesFailTheLoad()
+    {
+        QFETCH(QString, service);
+        QFETCH(QString, kind);
+        start();
+        QVERIFY(m_device->fault(0, service.toStdString(), kind.toStdString(), kind == QLatin1String("drop") ? "3000" : ""));
+        QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(m_handler->Load(), -1);
+        QVERIFY(timer.elapsed() < 5000);
+        if (service.contains(QLatin1String("installation")))
+            QCOMPARE(loaded.count(), 0);   // never an empty list for a device that did not answer
     }
 
     void nonDeviceIdentifierLoadsNothing()
