@@ -4,6 +4,7 @@
 #include "VAppLayout.h"
 #include "VAppPlist.h"
 #include "VAppStore.h"
+#include "VPackageFolder.h"
 #include "VPackageReader.h"
 
 #include "DiagLog.h"
@@ -106,17 +107,25 @@ int VAppInstaller::install(const QString &packagePath, const Options &options,
 
     report("ExtractingPackage", 15);
     VPackageReader reader(packagePath);
-    QString bundle;
-    int rc = reader.open();
-    if (rc == VAppError::None)
+    const QFileInfo source(packagePath);
+    const bool folder = source.isDir() && !source.isSymLink();
+    QString bundle = source.fileName();
+    int rc = VAppError::None;
+    if (folder) {
+        // A developer's bundle folder, uploaded as it is.
+        if (!bundle.endsWith(QLatin1String(".app")) || bundle.size() <= 4 || bundle.startsWith(QLatin1Char('.')))
+            rc = VAppError::PackageInspection;
+    } else if ((rc = reader.open()) == VAppError::None) {
         rc = reader.findMainBundle(&bundle);
+    }
     const QString bundleDir = staging.path() + QLatin1Char('/') + bundle;
     if (rc == VAppError::None && !QDir().mkdir(bundleDir)) {
         DIAG_LOG("bundle folder cannot be created");
         rc = VAppError::ContainerCreation;
     }
     if (rc == VAppError::None)
-        rc = reader.extractTree(QStringLiteral("Payload/") + bundle + QLatin1Char('/'), bundleDir);
+        rc = folder ? VPackageFolder::copy(packagePath, bundleDir)
+                    : reader.extractTree(QStringLiteral("Payload/") + bundle + QLatin1Char('/'), bundleDir);
     if (rc != VAppError::None)
         return rc;
 
@@ -135,7 +144,7 @@ int VAppInstaller::install(const QString &packagePath, const Options &options,
     if ((rc = checkSupport(info.get())) != VAppError::None)
         return rc;
     QByteArray metadata = options.metadata.left(int(VPackageReader::kMaxPlistBytes));
-    if (metadata.isEmpty() && reader.hasEntry(QLatin1String(VAppStore::kMetadataFile))) {
+    if (metadata.isEmpty() && !folder && reader.hasEntry(QLatin1String(VAppStore::kMetadataFile))) {
         rc = reader.readEntry(QLatin1String(VAppStore::kMetadataFile), VPackageReader::kMaxPlistBytes, &metadata);
         if (rc != VAppError::None)
             return rc;

@@ -1,6 +1,7 @@
 #pragma once
 
-// Installs an app package (zip with Payload/<Name>.app) into a VAppStore, as
+// Installs an app package (zip with Payload/<Name>.app, or a staged
+// <Name>.app folder as developers install) into a VAppStore, as
 // installation_proxy's Install and Upgrade do. The bundle is extracted into
 // a work folder inside the apps folder and moved into place only when
 // everything succeeded: a broken package leaves the store as it was.

@@ -191,7 +191,7 @@ bool VInstallationProxy::install(const QString &command, plist_t request, plist_
     if (packagePath.isEmpty())
         return sendError(VAppError::MissingPackagePath);
     const QString local = stagedPackage(packagePath);
-    if (local.isEmpty() || !QFileInfo(local).isFile()) {
+    if (local.isEmpty() || !(QFileInfo(local).isFile() || QFileInfo(local).isDir())) {
         DIAG_LOG("staged package missing or outside the media folder");
         return sendError(VAppError::PackageExtraction);
     }
@@ -208,7 +208,11 @@ bool VInstallationProxy::install(const QString &command, plist_t request, plist_
         DIAG_LOG(command == QLatin1String("Upgrade") ? "upgrade failed" : "install failed");
         return !m_peerGone && sendError(rc);
     }
-    QFile::remove(local);   // the device consumes the staged package
+    // The device consumes the staged package.
+    if (QFileInfo(local).isDir())
+        QDir(local).removeRecursively();
+    else
+        QFile::remove(local);
     return !m_peerGone && sendStatus("Complete");
 }
 

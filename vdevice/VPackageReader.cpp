@@ -224,13 +224,19 @@ int VPackageReader::createLink(const Entry &entry, const QString &targetDir,
         return VAppError::PackageInspection;
     }
     target = buffer.left(int(got));
-    if (target.startsWith('/') || target.contains('\0')) {
-        DIAG_LOG("symbolic link with an absolute target");
+    return placeLink(entry.components, target, targetDir, linkPaths);
+}
+
+int VPackageReader::placeLink(const QStringList &components, const QByteArray &target,
+                              const QString &targetDir, const QStringList &linkPaths)
+{
+    if (target.isEmpty() || target.size() > kMaxLinkBytes || target.startsWith('/') || target.contains('\0')) {
+        DIAG_LOG("symbolic link with an empty, long or absolute target");
         return VAppError::PackageInspection;
     }
     // Resolve by name from the link's folder; the result must stay inside
     // the tree and must not pass through another link.
-    QStringList resolved = entry.components.mid(0, entry.components.size() - 1);
+    QStringList resolved = components.mid(0, components.size() - 1);
     for (const QString &part : QString::fromUtf8(target).split(QLatin1Char('/'))) {
         if (part.isEmpty() || part == QLatin1String("."))
             continue;
@@ -248,7 +254,7 @@ int VPackageReader::createLink(const Entry &entry, const QString &targetDir,
             return VAppError::PackageInspection;
         }
     }
-    const QString path = targetDir + QLatin1Char('/') + entry.components.join(QLatin1Char('/'));
+    const QString path = targetDir + QLatin1Char('/') + components.join(QLatin1Char('/'));
     QDir().mkpath(QFileInfo(path).path());
     if (::symlink(target.constData(), QFile::encodeName(path).constData()) != 0) {
         DIAG_LOG("symbolic link cannot be created");

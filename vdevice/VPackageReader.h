@@ -50,6 +50,12 @@ public:
     // False for empty, absolute, "."/".." or over-long names.
     static bool safeComponents(const QString &name, QStringList *components);
 
+    // Creates the link components (relative to targetDir) -> target when the
+    // target, resolved by name, stays inside targetDir and passes through
+    // none of linkPaths (the tree's other links). PackageInspection if not.
+    static int placeLink(const QStringList &components, const QByteArray &target,
+                         const QString &targetDir, const QStringList &linkPaths);
+
 private:
     struct Entry;
     int collect(const QString &prefix, std::vector<Entry> *entries) const;

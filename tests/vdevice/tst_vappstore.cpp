@@ -305,6 +305,27 @@ private slots:
         QCOMPARE(int((attributes >> 16) & S_IFMT), int(S_IFLNK));
     }
 
+    void bundleFolderInstalls()
+    {
+        // A developer's .app folder as ideviceinstaller stages it.
+        const QString staged = m_dir->filePath(QStringLiteral("staged/Dev.app"));
+        QVERIFY(writeFile(staged + QStringLiteral("/Info.plist"),
+                          "<plist><dict><key>CFBundleIdentifier</key><string>com.example.dev</string></dict></plist>"));
+        QVERIFY(writeFile(staged + QStringLiteral("/Resources/a.txt"), "res"));
+        QVERIFY(QFile::link(QStringLiteral("Resources"), staged + QStringLiteral("/Current")));
+        VAppInstaller installer(*m_store, iPhone());
+        QCOMPARE(installer.install(staged, {}, {}), int(VAppError::None));
+        const QString bundle = m_store->bundleDir(QStringLiteral("com.example.dev"));
+        QCOMPARE(readFile(bundle + QStringLiteral("/Current/a.txt")), QByteArray("res"));
+        QVERIFY(QFileInfo(bundle + QStringLiteral("/Current")).isSymLink());
+
+        // A link out of the folder refuses the whole install.
+        QVERIFY(QFile::link(QStringLiteral("../../.."), staged + QStringLiteral("/Resources/up")));
+        QCOMPARE(m_store->uninstall(QStringLiteral("com.example.dev")), int(VAppError::None));
+        QCOMPARE(installer.install(staged, {}, {}), int(VAppError::PackageInspection));
+        QVERIFY(!m_store->contains(QStringLiteral("com.example.dev")));
+    }
+
     void archiveKinds_data()
     {
         QTest::addColumn<QString>("type");
