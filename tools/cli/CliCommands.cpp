@@ -1,0 +1,351 @@
+#include "CliCommands.h"
+
+#include "AppHandler.h"
+#include "AppModel.h"
+#include "AppProxyModel.h"
+#include "AppTaskParams.h"
+#include "CliDeviceFinder.h"
+#include "CliJson.h"
+#include "CliSession.h"
+#include "DocModel.h"
+#include "IPodDeviceInfo.h"
+#include "ZAppInfoItem.h"
+#include "ZDocItemInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+#include <cstdio>
+
+namespace {
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputs("\n", stdout);
+}
+
+void err(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputs("\n", stderr);
+}
+
+void outJson(const QJsonDocument &doc)
+{
+    std::fputs(doc.toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
+// The device chosen by -d: its whole identifier or the UDID after the dash.
+QString pickDevice(const QString &wanted, const QStringList &ids)
+{
+    for (const QString &id : ids) {
+        if (id == wanted || id.section(QLatin1Char('-'), 1) == wanted)
+            return id;
+    }
+    return QString();
+}
+
+// A name from the device as a file name inside the chosen folder.
+QString safeFileName(const QString &name)
+{
+    QString file = name;
+    file.replace(QLatin1Char('/'), QLatin1Char('_'));
+    file.replace(QLatin1Char('\\'), QLatin1Char('_'));
+    if (file.isEmpty() || file == QLatin1String(".") || file == QLatin1String(".."))
+        file.prepend(QLatin1Char('_'));
+    return file;
+}
+
+} // namespace
+
+int CliCommands::run()
+{
+    CliDeviceFinder finder;
+    if (!finder.start()) {
+        err(QStringLiteral("Cannot reach usbmuxd."));
+        return NoDevice;
+    }
+    const QStringList ids = finder.devices();
+    if (m_o.command == QLatin1String("devices"))
+        return devices(ids);
+
+    QString id;
+    if (!m_o.deviceId.isEmpty()) {
+        id = pickDevice(m_o.deviceId, ids);
+        if (id.isEmpty()) {
+            err(QStringLiteral("No connected device has the identifier \"%1\".").arg(m_o.deviceId));
+            return NoDevice;
+        }
+    } else if (ids.size() == 1) {
+        id = ids.first();
+    } else if (ids.isEmpty()) {
+        const QStringList refused = finder.refused();
+        err(refused.isEmpty() ? QStringLiteral("No device is connected.")
+                              : QStringLiteral("The device %1 is locked or does not trust this computer.").arg(refused.first()));
+        return NoDevice;
+    } else {
+        err(QStringLiteral("Several devices are connected; choose one with -d ID:"));
+        for (const QString &each : ids)
+            err(QStringLiteral("  ") + each);
+        return NoDevice;
+    }
+
+    CliSession session(id);
+    if (m_o.command == QLatin1String("info"))
+        return info(session);
+    if (!session.load()) {
+        err(QStringLiteral("Cannot read the apps on the device."));
+        return Failed;
+    }
+    session.setReplace(m_o.replace);
+    if (m_o.command == QLatin1String("list"))
+        return list(session);
+    if (m_o.command == QLatin1String("install"))
+        return install(session);
+    if (m_o.command == QLatin1String("uninstall"))
+        return uninstall(session);
+    if (m_o.command == QLatin1String("export"))
+        return exportApps(session, false);
+    if (m_o.command == QLatin1String("export-itunes"))
+        return exportApps(session, true);
+    return docs(session);
+}
+
+int CliCommands::devices(const QStringList &ids)
+{
+    QJsonArray array;
+    for (const QString &id : ids) {
+        IPodDeviceInfo info;
+        info.Fill(id.toUtf8());
+        if (m_o.json) {
+            array.append(CliJson::device(info));
+        } else {
+            out(QStringList{id, QString::fromUtf8(info.name()), QString::fromUtf8(info.typeName()),
+                            QString::fromUtf8(info.firmwareVersion()), QString::fromUtf8(info.serialNumber())}
+                    .join(QLatin1Char('\t')));
+        }
+    }
+    if (m_o.json)
+        outJson(QJsonDocument(array));
+    return Ok;
+}
+
+int CliCommands::info(CliSession &session)
+{
+    const IPodDeviceInfo &info = session.handler()->deviceInfo();
+    double total = 0, free = 0, block = 0;
+    if (!deviceDiskSpace(session.handler()->deviceId(), &total, &free, &block))
+        err(QStringLiteral("warning: cannot read the free space of the device"));
+    if (m_o.json) {
+        QJsonObject object = CliJson::device(info);
+        object.insert(QStringLiteral("freeBytes"), free);
+        object.insert(QStringLiteral("totalBytes"), total);
+        outJson(QJsonDocument(object));
+        return Ok;
+    }
+    out(QStringLiteral("Identifier:       ") + QString::fromUtf8(info.identifier()));
+    out(QStringLiteral("Name:             ") + QString::fromUtf8(info.name()));
+    out(QStringLiteral("Type:             ") + QString::fromUtf8(info.typeName()));
+    out(QStringLiteral("Firmware version: ") + QString::fromUtf8(info.firmwareVersion()));
+    out(QStringLiteral("Serial number:    ") + QString::fromUtf8(info.serialNumber()));
+    out(QStringLiteral("Family code:      ") + QString::number(info.familyCode()));
+    out(QStringLiteral("Free space:       %1 (%2 bytes)").arg(AppModel::sizeText(quint64(free))).arg(quint64(free)));
+    out(QStringLiteral("Total space:      %1 (%2 bytes)").arg(AppModel::sizeText(quint64(total))).arg(quint64(total)));
+    return Ok;
+}
+
+int CliCommands::list(CliSession &session)
+{
+    AppModel *model = session.appModel();
+    if (m_o.json) {
+        QJsonArray array;
+        for (int row = 0; row < model->rowCount(); ++row)
+            array.append(CliJson::app(model->itemAt(row)->record));
+        outJson(QJsonDocument(array));
+        return Ok;
+    }
+    QStringList header{QStringLiteral("Bundle ID")};
+    for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column)
+        header << model->headerData(column, Qt::Horizontal).toString();
+    out(header.join(QLatin1Char('\t')));
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells{model->itemAt(row)->record.appId};
+        for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column)
+            cells << model->index(row, column).data().toString();
+        out(cells.join(QLatin1Char('\t')));
+    }
+    return Ok;
+}
+
+bool CliCommands::checkFiles(const QString &deviceId, const QStringList &files)
+{
+    double total = 0;
+    for (const QString &file : files) {
+        const QFileInfo fi(file);
+        if (!fi.isFile() || !fi.isReadable()) {
+            err(QStringLiteral("Cannot read the file \"%1\".").arg(file));
+            return false;
+        }
+        total += double(fi.size());
+    }
+    if (!hasEnoughSpace(deviceId.toUtf8(), total)) {
+        err(QStringLiteral("Cannot add files. Insufficient space on your device."));
+        return false;
+    }
+    return true;
+}
+
+bool CliCommands::makeFolder(const QString &dir)
+{
+    if (QDir().mkpath(dir) && QFileInfo(dir).isWritable())
+        return true;
+    err(QStringLiteral("Cannot write to the folder \"%1\".").arg(dir));
+    return false;
+}
+
+int CliCommands::install(CliSession &session)
+{
+    if (!checkFiles(session.deviceKey(), m_o.operands))
+        return Failed;
+    QList<AppTask *> tasks;
+    for (const QString &file : m_o.operands)
+        tasks << session.proxy()->createTask(session.handler(), AppTask::InstallAppTask, {QFileInfo(file).absoluteFilePath()});
+    return session.run(tasks);
+}
+
+QList<ZAppInfoItem *> CliCommands::appsNamed(CliSession &session, const QStringList &ids)
+{
+    QList<ZAppInfoItem *> apps;
+    for (const QString &id : ids) {
+        ZAppInfoItem *item = session.appModel()->item(id);
+        if (!item) {
+            err(QStringLiteral("No app with the identifier \"%1\" is on the device.").arg(id));
+            return {};
+        }
+        apps << item;
+    }
+    return apps;
+}
+
+int CliCommands::uninstall(CliSession &session)
+{
+    const QList<ZAppInfoItem *> apps = appsNamed(session, m_o.operands);
+    if (apps.isEmpty())
+        return Failed;
+    QList<AppTask *> tasks;
+    for (ZAppInfoItem *app : apps) {
+        AppTask *task = session.proxy()->createTask(session.handler(), AppTask::UninstallAppTask,
+                                                    {AppTaskParams::appHandle(app)});
+        app->addAssociateTask(task);
+        tasks << task;
+    }
+    return session.run(tasks);
+}
+
+int CliCommands::exportApps(CliSession &session, bool toItunes)
+{
+    const QList<ZAppInfoItem *> apps = appsNamed(session, m_o.operands);
+    if (apps.isEmpty())
+        return Failed;
+    if (!toItunes && !makeFolder(m_o.toDir))
+        return Failed;
+    const bool appOnly = toItunes || !m_o.withDocuments;
+    QList<AppTask *> tasks;
+    for (ZAppInfoItem *app : apps) {
+        QVariantList params{AppTaskParams::appHandle(app), appOnly};
+        int kind = AppTask::ExportApptoiTunesTask;
+        if (!toItunes) {
+            kind = AppTask::ExportApptoPCTask;
+            const QString name = session.handler()->exportFileName(app->record.appId.toUtf8(), appOnly);
+            params << QDir(m_o.toDir).absoluteFilePath(safeFileName(name));
+        }
+        AppTask *task = session.proxy()->createTask(session.handler(), kind, params);
+        app->addAssociateTask(task);
+        tasks << task;
+    }
+    return session.run(tasks);
+}
+
+QList<ZDocItemInfo *> CliCommands::docsNamed(CliSession &session, const QStringList &names)
+{
+    QList<ZDocItemInfo *> docs;
+    DocModel *model = session.docModel();
+    for (const QString &name : names) {
+        ZDocItemInfo *found = nullptr;
+        for (int row = 0; row < model->rowCount() && !found; ++row) {
+            if (model->itemAt(row)->record.name == name)
+                found = model->itemAt(row);
+        }
+        if (!found) {
+            err(QStringLiteral("No document named \"%1\" in the app.").arg(name));
+            return {};
+        }
+        docs << found;
+    }
+    return docs;
+}
+
+int CliCommands::docsList(CliSession &session, ZAppInfoItem *)
+{
+    DocModel *model = session.docModel();
+    if (m_o.json) {
+        QList<DocItemInfo> records;
+        for (int row = 0; row < model->rowCount(); ++row)
+            records << model->itemAt(row)->record;
+        outJson(QJsonDocument(CliJson::documents(records)));
+        return Ok;
+    }
+    for (int row = 0; row < model->rowCount(); ++row) {
+        out(QStringList{model->index(row, DocModel::ColName).data().toString(),
+                        model->index(row, DocModel::ColSize).data().toString(),
+                        model->index(row, DocModel::ColModified).data().toString()}
+                .join(QLatin1Char('\t')));
+    }
+    return Ok;
+}
+
+int CliCommands::docs(CliSession &session)
+{
+    const QList<ZAppInfoItem *> apps = appsNamed(session, {m_o.bundleId});
+    if (apps.isEmpty())
+        return Failed;
+    ZAppInfoItem *app = apps.first();
+    if (!app->record.fileSharingEnabled) {
+        err(QStringLiteral("The app \"%1\" does not share documents.").arg(app->record.name));
+        return Failed;
+    }
+    DocModel *model = session.docModel();
+    model->setCurrentApp(app);
+    if (m_o.docsAction == QLatin1String("ls"))
+        return docsList(session, app);
+
+    QList<AppTask *> tasks;
+    if (m_o.docsAction == QLatin1String("add")) {
+        if (!checkFiles(session.deviceKey(), m_o.operands))
+            return Failed;
+        for (const QString &file : m_o.operands)
+            tasks << model->createTask(session.handler(), AppTask::AppAddDocTask,
+                                       {app->record.appId, QFileInfo(file).absoluteFilePath()});
+        return session.run(tasks);
+    }
+    const QList<ZDocItemInfo *> docs = docsNamed(session, m_o.operands);
+    if (docs.isEmpty())
+        return Failed;
+    if (m_o.docsAction == QLatin1String("get") && !makeFolder(m_o.toDir))
+        return Failed;
+    for (ZDocItemInfo *doc : docs) {
+        AppTask *task = nullptr;
+        if (m_o.docsAction == QLatin1String("get")) {
+            const QString target = QDir(m_o.toDir).absoluteFilePath(safeFileName(doc->record.name));
+            task = model->createTask(session.handler(), AppTask::ExportDoctoPCTask,
+                                     {app->record.appId, target, doc->record.name});
+        } else {
+            task = model->createTask(session.handler(), AppTask::AppDeleteDocTask, {app->record.appId, doc->record.name});
+        }
+        doc->addAssociateTask(task);
+        tasks << task;
+    }
+    return session.run(tasks);
+}
