@@ -1,5 +1,6 @@
 #include "VAfcServer.h"
 
+#include "DiagLog.h"
 #include "VAfcPaths.h"
 #include "VConnection.h"
 #include "VDevice.h"
@@ -68,8 +69,10 @@ public:
         while (m_conn.readExact(raw, sizeof raw)) {
             Afc::Header header;
             if (Afc::decodeHeader(raw, &header) != Afc::HeaderCheck::Ok
-                || header.headerDataLength() > Afc::kMaxHeaderData)
+                || header.headerDataLength() > Afc::kMaxHeaderData) {
+                DIAG_LOG("malformed AFC packet header: connection closed");
                 return;
+            }
             std::string data(size_t(header.headerDataLength()), '\0');
             if (!m_conn.readExact(data.data(), data.size()))
                 return;
@@ -81,8 +84,10 @@ public:
             } else {
                 // Only FILE_WRITE carries a payload in libimobiledevice; other
                 // clients may put parameters there, so it joins the data.
-                if (header.payloadLength() > Afc::kMaxHeaderData)
+                if (header.payloadLength() > Afc::kMaxHeaderData) {
+                    DIAG_LOG("AFC payload beyond bounds: connection closed");
                     return;
+                }
                 const size_t base = data.size();
                 data.resize(base + size_t(header.payloadLength()));
                 ok = m_conn.readExact(data.data() + base, data.size() - base)

@@ -1,5 +1,6 @@
 #include "VLockdown.h"
 
+#include "DiagLog.h"
 #include "VConnection.h"
 #include "VDevice.h"
 #include "VMuxPacket.h"
@@ -22,8 +23,10 @@ void VLockdown::serve()
         if (!m_conn.recvPlist(&raw))
             return;
         PlistPtr message = makePlistPtr(raw);
-        if (plist_get_node_type(raw) != PLIST_DICT)
+        if (plist_get_node_type(raw) != PLIST_DICT) {
+            DIAG_LOG("lockdown request is not a dictionary: connection closed");
             return;
+        }
         const std::string request = stringItem(raw, "Request");
         PlistPtr reply = makePlistPtr(plist_new_dict());
         plist_t r = reply.get();
