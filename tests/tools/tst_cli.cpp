@@ -1,0 +1,348 @@
+// appshuttle-cli against the virtual device: every command, its JSON, and
+// the failures with their messages and exit codes.
+
+#include "VDemo.h"
+#include "VDeviceFolder.h"
+#include "VServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Result
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QSet<QString> keysOf(const QJsonObject &object)
+{
+    const QStringList keys = object.keys();
+    return QSet<QString>(keys.begin(), keys.end());
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<VServer> m_server;
+    VDeviceProfile m_phone;
+    QString m_packages;
+    std::string m_ctlOutput;
+
+    QString state() const { return m_dir->path() + QStringLiteral("/state"); }
+    QString appDir(const QString &appId) const
+    {
+        return state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps/") + appId;
+    }
+    QString package(const QString &name) const { return m_packages + QLatin1Char('/') + name; }
+
+    Result cli(const QStringList &args)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"), QStringLiteral("UNIX:") + m_server->socketPath());
+        env.insert(QStringLiteral("TMPDIR"), m_dir->path());
+        env.insert(QStringLiteral("WINEPREFIX"), m_dir->path() + QStringLiteral("/no-wine"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir->path());
+        const QString bin = qEnvironmentVariable("APPSHUTTLE_BIN_DIR") + QStringLiteral("/appshuttle-cli");
+        process.start(bin, args);
+        Result r;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            r.err = QStringLiteral("timed out");
+            return r;
+        }
+        r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        r.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return r;
+    }
+    bool addPad(QString *error)
+    {
+        const VDeviceProfile pad = VDeviceFolder::defaultProfile(1);
+        return VDeviceFolder::create(state(), pad, error) && m_server->attach(pad.udid, error);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+        QDir().mkpath(state());
+        m_phone = VDeviceFolder::defaultProfile(0);
+        QString error;
+        QVERIFY2(VDeviceFolder::create(state(), m_phone, &error), qPrintable(error));
+        QVERIFY2(VDemo::populateApps(state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps"), {1}, -1, &error),
+                 qPrintable(error));
+        m_packages = m_dir->path() + QStringLiteral("/packages");
+        QDir().mkpath(m_packages);
+        QVERIFY2(!VDemo::writeSamplePackages(m_packages, &error).isEmpty(), qPrintable(error));
+        m_server.reset(new VServer(state()));
+        QVERIFY2(m_server->start(m_dir->path() + QStringLiteral("/mux.sock"), &error), qPrintable(error));
+    }
+    void cleanup()
+    {
+        m_server.reset();
+        m_dir.reset();
+    }
+
+    void devicesAndInfo()
+    {
+        Result r = cli({QStringLiteral("devices")});
+        QCOMPARE(r.code, 0);
+        const QString id = QStringLiteral("1-") + m_phone.udid;
+        QCOMPARE(r.out, QStringList({id, m_phone.name, QStringLiteral("iPhone"), m_phone.productVersion, m_phone.serialNumber})
+                            .join(QLatin1Char('\t')) + QLatin1Char('\n'));
+
+        r = cli({QStringLiteral("devices"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        const QJsonArray devices = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QCOMPARE(devices.size(), 1);
+        const QJsonObject device = devices.at(0).toObject();
+        QCOMPARE(keysOf(device), (QSet<QString>{QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("serialNumber"),
+                                                QStringLiteral("firmwareVersion"), QStringLiteral("typeName"),
+                                                QStringLiteral("familyCode")}));
+        QCOMPARE(device.value(QStringLiteral("id")).toString(), id);
+        QCOMPARE(device.value(QStringLiteral("serialNumber")).toString(), m_phone.serialNumber);
+
+        r = cli({QStringLiteral("info"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        const QJsonObject info = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(info.value(QStringLiteral("name")).toString(), m_phone.name);
+        QCOMPARE(info.value(QStringLiteral("firmwareVersion")).toString(), m_phone.productVersion);
+        const auto phone = m_server->device(m_phone.udid);
+        QCOMPARE(info.value(QStringLiteral("freeBytes")).toDouble(), double(phone->freeBytes()));
+        QCOMPARE(info.value(QStringLiteral("totalBytes")).toDouble(), double(phone->totalBytes()));
+        r = cli({QStringLiteral("-d"), m_phone.udid, QStringLiteral("info")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QStringLiteral("Serial number:    ") + m_phone.serialNumber));
+    }
+
+    void choosingTheDevice()
+    {
+        QString error;
+        QVERIFY2(addPad(&error), qPrintable(error));
+        Result r = cli({QStringLiteral("list")});
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.err.startsWith(QStringLiteral("Several devices are connected; choose one with -d ID:")));
+        r = cli({QStringLiteral("-d"), QStringLiteral("7-nothing"), QStringLiteral("list")});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("No connected device has the identifier \"7-nothing\".\n"));
+        r = cli({QStringLiteral("devices")});
+        QCOMPARE(r.out.count(QLatin1Char('\n')), 2);
+
+        QVERIFY(m_server->detach(m_phone.udid, &error));
+        QVERIFY(m_server->detach(VDeviceFolder::defaultProfile(1).udid, &error));
+        r = cli({QStringLiteral("info")});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("No device is connected.\n"));
+
+        for (const QStringList &bad : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
+                                       QStringList{QStringLiteral("export"), QStringLiteral("com.x")},
+                                       QStringList{QStringLiteral("list"), QStringLiteral("--replace")},
+                                       QStringList{QStringLiteral("install")}}) {
+            r = cli(bad);
+            QCOMPARE(r.code, 2);
+            QVERIFY(r.err.contains(QStringLiteral("usage: appshuttle-cli")));
+        }
+    }
+
+    void listGivesEveryColumn()
+    {
+        Result r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        const QJsonArray apps = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        const QStringList installed = QDir(state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps"))
+                                          .entryList({QStringLiteral("com.*")}, QDir::Dirs);
+        QVERIFY(apps.size() > 3);
+        QVERIFY(apps.size() <= installed.size());   // system apps are not listed
+        QJsonObject memos;
+        for (const QJsonValue &value : apps) {
+            const QJsonObject app = value.toObject();
+            QCOMPARE(keysOf(app), (QSet<QString>{QStringLiteral("appId"), QStringLiteral("name"), QStringLiteral("version"),
+                                                 QStringLiteral("genre"), QStringLiteral("purchaseAccount"),
+                                                 QStringLiteral("purchaseDate"), QStringLiteral("releaseDate"),
+                                                 QStringLiteral("appSize"), QStringLiteral("documentSize"),
+                                                 QStringLiteral("fileSharingEnabled"), QStringLiteral("documents")}));
+            QVERIFY(installed.contains(app.value(QStringLiteral("appId")).toString()));
+            if (app.value(QStringLiteral("appId")).toString() == QLatin1String("com.soundbite.voicememos"))
+                memos = app;
+        }
+        QCOMPARE(memos.value(QStringLiteral("name")).toString(), QStringLiteral("Voice Memos Plus"));
+        QVERIFY(memos.value(QStringLiteral("fileSharingEnabled")).toBool());
+        QVERIFY(memos.value(QStringLiteral("purchaseDate")).toDouble() > 1e9);
+        const QJsonArray docs = memos.value(QStringLiteral("documents")).toArray();
+        QVERIFY(!docs.isEmpty());
+        QCOMPARE(keysOf(docs.at(0).toObject()),
+                 (QSet<QString>{QStringLiteral("name"), QStringLiteral("size"), QStringLiteral("modifiedTime")}));
+
+        r = cli({QStringLiteral("list")});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), apps.size() + 1);
+        QCOMPARE(lines.first().split(QLatin1Char('\t')).size(), 9);
+        QVERIFY(lines.first().startsWith(QStringLiteral("Bundle ID\tName\tPurchase Account\tPurchase Date\tGenre\tApp Size")));
+    }
+
+    void installAndItsFailures()
+    {
+        Result r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        // Packages made elsewhere carry no tag of this device: a warning only.
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.contains(QStringLiteral("warning: The app \"Sample iPhone App.ipa\" may not be normally opened.")));
+        QVERIFY2(r.err.contains(QStringLiteral("Installing Sample iPhone App.ipa: 50%\n")), qPrintable(r.err));
+        QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.appshuttle.sample.iphone"))));
+        r = cli({QStringLiteral("list")});
+        QVERIFY(r.out.contains(QStringLiteral("com.appshuttle.sample.iphone\tSample Phone\t")));
+
+        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("The app file \"Sample iPhone App.ipa\" was not installed: the app is already on "
+                                       "your device (--replace replaces it).\n"));
+        r = cli({QStringLiteral("install"), QStringLiteral("--replace"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        QCOMPARE(r.code, 0);
+
+        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPad App.ipa")), package(QStringLiteral("Sample Future App.ipa"))});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral(
+                            "The app file \"Sample iPad App.ipa\" cannot be installed on your device because its kind "
+                            "does not match with your device.\n"
+                            "The app file \"Sample Future App.ipa\" cannot be installed on your device because it does "
+                            "not support your iOS version.\n"));
+
+        r = cli({QStringLiteral("install"), m_dir->path() + QStringLiteral("/missing.ipa")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.startsWith(QStringLiteral("Cannot read the file")));
+
+        // The device refuses the upload of the package.
+        QVERIFY(m_server->control({"fault", m_phone.udid.toStdString(), "com.apple.afc", "error", "23"}, &m_ctlOutput));
+        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"Sample Documents App.ipa\" on your device.\n")),
+                 qPrintable(r.err));
+    }
+
+    void uninstallAndExport()
+    {
+        const QString out = m_dir->path() + QStringLiteral("/out");
+        Result r = cli({QStringLiteral("export"), QStringLiteral("com.soundbite.voicememos"), QStringLiteral("com.citygo.metro"),
+                        QStringLiteral("--to"), out});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QFileInfo(out + QStringLiteral("/Voice Memos Plus 1.5.2.ipa")).size() > 0);
+        QVERIFY(QFileInfo(out + QStringLiteral("/Metro Transit 4.0.ipa")).size() > 0);
+        // Not a terminal: at most one line per 10 % step, rising to 100 %.
+        QVERIFY(!r.err.contains(QLatin1Char('\r')));
+        QList<int> steps;
+        const QRegularExpression line(QStringLiteral("^Copying Voice Memos Plus: (\\d+)%$"));
+        for (const QString &text : r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch m = line.match(text);
+            if (m.hasMatch())
+                steps << m.captured(1).toInt();
+        }
+        QVERIFY(!steps.isEmpty());
+        QCOMPARE(steps.last(), 100);
+        for (int i = 0; i < steps.size(); ++i) {
+            QCOMPARE(steps.at(i) % 10, 0);
+            if (i > 0)
+                QVERIFY(steps.at(i) > steps.at(i - 1));
+        }
+        r = cli({QStringLiteral("export"), QStringLiteral("com.soundbite.voicememos"), QStringLiteral("--to"), out,
+                 QStringLiteral("--with-documents")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QFileInfo::exists(out + QStringLiteral("/Voice Memos Plus 1.5.2(including documents).ipa")));
+
+        r = cli({QStringLiteral("export-itunes"), QStringLiteral("com.citygo.metro")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.endsWith(QStringLiteral("Fail to copy the app \"Metro Transit\" to iTunes.\n")));
+
+        // Too little room on the device to archive the app.
+        QVERIFY(m_server->control({"fault", m_phone.udid.toStdString(), "*", "freespace", "1000"}, &m_ctlOutput));
+        r = cli({QStringLiteral("export"), QStringLiteral("com.citygo.metro"), QStringLiteral("--to"), out});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.endsWith(QStringLiteral(
+            "Fail to copy the app \"Metro Transit\" to your computer. It may be caused by the following factors: 1) Your "
+            "device is locked by passcode; 2) Your device doesn't have a free space bigger than the size of the app that is "
+            "going to be exported.\n")));
+        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("Cannot add files. Insufficient space on your device.\n"));
+        QVERIFY(m_server->control({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
+
+        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.citygo.metro"), QStringLiteral("com.nope")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("No app with the identifier \"com.nope\" is on the device.\n"));
+        QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.citygo.metro"))));
+        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.citygo.metro")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo::exists(appDir(QStringLiteral("com.citygo.metro"))));
+        QVERIFY(!cli({QStringLiteral("list")}).out.contains(QStringLiteral("com.citygo.metro")));
+    }
+
+    void documents()
+    {
+        const QString app = QStringLiteral("com.soundbite.voicememos");
+        const QString docsDir = appDir(app) + QStringLiteral("/Documents");
+        Result r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        const QJsonArray before = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QStringList onDevice = QDir(docsDir).entryList(QDir::Files);
+        QCOMPARE(before.size(), onDevice.size());
+
+        const QString local = m_dir->path() + QStringLiteral("/note.txt");
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(200000, 'n'));
+        file.close();
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), local});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QFileInfo(docsDir + QStringLiteral("/note.txt")).size(), qint64(200000));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), local});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("The file \"note.txt\" was not added: a document of that name is already on your "
+                                       "device (--replace replaces it).\n"));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), QStringLiteral("--replace"), local});
+        QCOMPARE(r.code, 0);
+        r = cli({QStringLiteral("docs"), app});
+        QVERIFY(r.out.contains(QStringLiteral("note.txt\t195.31 KB\t")));
+
+        const QString out = m_dir->path() + QStringLiteral("/docs-out");
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
+        QCOMPARE(r.code, 0);
+        QFile copy(out + QStringLiteral("/note.txt"));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray(200000, 'n'));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("nothing.txt"), QStringLiteral("--to"), out});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("No document named \"nothing.txt\" in the app.\n"));
+
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("rm"), QStringLiteral("note.txt")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo::exists(docsDir + QStringLiteral("/note.txt")));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).array(), before);
+
+        r = cli({QStringLiteral("docs"), QStringLiteral("com.citygo.metro")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("The app \"Metro Transit\" does not share documents.\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
