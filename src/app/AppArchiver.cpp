@@ -7,6 +7,7 @@
 #include "DiagLog.h"
 #include "IPodDeviceInfo.h"
 #include "PlistFrame.h"
+#include "InstallProxy.h"
 #include "ItunesInteract.h"
 #include "TaskReporter.h"
 #include "communication.h"
@@ -48,17 +49,8 @@ QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) cons
 
 int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
 {
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
-    if (!conn) {
-        DIAG_ERROR();
-        return -1;
-    }
-    PlistPtr command = makePlistPtr(plist_new_dict());
-    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
-    plist_dict_set_item(command.get(), "Command", plist_new_string("RemoveArchive"));
-    if (mobilesync_send(conn.get(), command.get()) != 0)
-        return -1;
-    return RecvStatus(conn.get(), task, RECV_STATUS_WHOLE);
+    const PlistPtr command = InstallProxy::appCommand("RemoveArchive", appId);
+    return InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_WHOLE);
 }
 
 int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task)
@@ -74,24 +66,13 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
         return -1009;
 
     removeArchive(appId, nullptr);
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
-    if (!conn) {
-        DIAG_ERROR();
-        return -1;
-    }
-    PlistPtr command = makePlistPtr(plist_new_dict());
-    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
+    PlistPtr command = InstallProxy::appCommand("Archive", appId);
     plist_t options = plist_new_dict();
     plist_dict_set_item(options, "SkipUninstall", plist_new_bool(1));
     if (appOnly)
         plist_dict_set_item(options, "ArchiveType", plist_new_string("ApplicationOnly"));
     plist_dict_set_item(command.get(), "ClientOptions", options);
-    plist_dict_set_item(command.get(), "Command", plist_new_string("Archive"));
-    if (mobilesync_send(conn.get(), command.get()) != 0)
-        return -1;
-    command.reset();
-
-    int result = RecvStatus(conn.get(), task, RECV_STATUS_FIRST_HALF);
+    int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
     if (result != 0) {
         if (DeviceFamilyTable::compareVersions(m_handler->deviceInfo().firmwareVersion(), "9.0") >= 0)
             DIAG_LOG("the device does not archive apps (iOS 9 and later): export impossible");

@@ -6,6 +6,7 @@
 #include "AppTable.h"
 #include "AppTask.h"
 #include "DiagLog.h"
+#include "InstallProxy.h"
 #include "PlistFrame.h"
 #include "TaskReporter.h"
 #include "communication.h"
@@ -123,11 +124,6 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     if (uploaded != 0)
         return uploaded;
 
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
-    if (!conn) {
-        DIAG_ERROR();
-        return -1;
-    }
     PlistPtr command = makePlistPtr(plist_new_dict());
     plist_t options = plist_new_dict();
     if (package.signature())
@@ -140,12 +136,7 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
         plist_free(options);
     plist_dict_set_item(command.get(), "Command", plist_new_string("Install"));
     plist_dict_set_item(command.get(), "PackagePath", plist_new_string(stagingPath.c_str()));
-    if (mobilesync_send(conn.get(), command.get()) != 0) {
-        DIAG_ERROR();
-        return -1;
-    }
-    command.reset();
-    int result = RecvStatus(conn.get(), task, RECV_STATUS_SECOND_HALF);
+    int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_SECOND_HALF);
     if (result != 0)
         return result;
 
@@ -274,25 +265,13 @@ void AppInstaller::refreshHomeScreenNames()
 
 int AppInstaller::uninstall(const std::string &appId, AppTask *task)
 {
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
-    if (!conn) {
-        DIAG_ERROR();
-        return -1;
-    }
-    PlistPtr command = makePlistPtr(plist_new_dict());
-    plist_dict_set_item(command.get(), "ApplicationIdentifier", plist_new_string(appId.c_str()));
-    plist_dict_set_item(command.get(), "Command", plist_new_string("Uninstall"));
-    if (mobilesync_send(conn.get(), command.get()) != 0) {
-        DIAG_ERROR();
-        return -1;
-    }
-    const int result = RecvStatus(conn.get(), task, RECV_STATUS_WHOLE);
+    const PlistPtr command = InstallProxy::appCommand("Uninstall", appId);
+    const int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_WHOLE);
     if (result != 0)
         return result;
     // Only an app that is really gone leaves the list.
     m_table->erase(appId);
     refreshHomeScreenNames();
-    conn.reset();
     emit m_handler->data_itemremoved(appId);
     return 0;
 }

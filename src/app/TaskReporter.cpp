@@ -4,15 +4,7 @@
 
 int TaskReporter::scaled(int percent) const
 {
-    percent = qBound(0, percent, 100);
-    switch (m_mode) {
-    case RECV_STATUS_FIRST_HALF:
-        return percent / 2;
-    case RECV_STATUS_SECOND_HALF:
-        return 50 + percent / 2;
-    default:
-        return percent;
-    }
+    return scaledStatusPercent(qBound(0, percent, 100), m_mode);
 }
 
 void TaskReporter::report(const char *status, int percent, const char *error)

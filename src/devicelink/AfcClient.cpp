@@ -36,6 +36,13 @@ uint64_t AfcClient::openMode(const char *mode)
     return 0;
 }
 
+int AfcClient::logged(int rc)
+{
+    if (rc != 0)
+        DIAG_LOG(Afc::statusName(uint64_t(-rc)));
+    return rc;
+}
+
 bool AfcClient::broken() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

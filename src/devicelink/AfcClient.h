@@ -27,6 +27,9 @@ public:
     // "1" probes by opening for reading), or 0 when there is none.
     static uint64_t openMode(const char *mode);
 
+    // Passes rc on, writing a log entry that names the AFC status when it failed.
+    static int logged(int rc);
+
     bool broken() const;
     std::string devicePath(const char *path) const;
 

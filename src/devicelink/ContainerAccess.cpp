@@ -20,13 +20,6 @@ std::shared_ptr<AfcClient> clientFor(int fileService)
     return client;
 }
 
-int logged(int rc)
-{
-    if (rc != 0)
-        DIAG_LOG(Afc::statusName(uint64_t(-rc)));
-    return rc;
-}
-
 } // namespace
 
 int zorn_dvpt_fopenEx(int fileService, const char *path, const char *mode, uint64_t *fileRef)
@@ -37,7 +30,7 @@ int zorn_dvpt_fopenEx(int fileService, const char *path, const char *mode, uint6
     const uint64_t afcMode = AfcClient::openMode(mode);
     if (!client || !path || !fileRef || !afcMode)
         return -int(Afc::InvalidArg);
-    return logged(client->open(path, afcMode, fileRef));
+    return AfcClient::logged(client->open(path, afcMode, fileRef));
 }
 
 int zorn_dvpt_FileRefReadEx(int fileService, uint64_t fileRef, char *buffer, uint32_t *length)
@@ -45,7 +38,7 @@ int zorn_dvpt_FileRefReadEx(int fileService, uint64_t fileRef, char *buffer, uin
     const auto client = clientFor(fileService);
     if (!client || !buffer || !length)
         return -int(Afc::InvalidArg);
-    return logged(client->read(fileRef, buffer, length));
+    return AfcClient::logged(client->read(fileRef, buffer, length));
 }
 
 int zorn_dvpt_FileRefWriteEx(int fileService, uint64_t fileRef, const char *buffer, uint32_t length)
@@ -53,7 +46,7 @@ int zorn_dvpt_FileRefWriteEx(int fileService, uint64_t fileRef, const char *buff
     const auto client = clientFor(fileService);
     if (!client || (!buffer && length))
         return -int(Afc::InvalidArg);
-    return logged(client->write(fileRef, buffer, length));
+    return AfcClient::logged(client->write(fileRef, buffer, length));
 }
 
 int zorn_dvpt_FileRefSeekEx(int fileService, uint64_t fileRef, int64_t offset, int whence)
@@ -61,7 +54,7 @@ int zorn_dvpt_FileRefSeekEx(int fileService, uint64_t fileRef, int64_t offset, i
     const auto client = clientFor(fileService);
     if (!client)
         return -int(Afc::InvalidArg);
-    return logged(client->seek(fileRef, offset, whence));
+    return AfcClient::logged(client->seek(fileRef, offset, whence));
 }
 
 int zorn_dvpt_FileTellEx(int fileService, uint64_t fileRef, uint64_t *position)
@@ -69,7 +62,7 @@ int zorn_dvpt_FileTellEx(int fileService, uint64_t fileRef, uint64_t *position)
     const auto client = clientFor(fileService);
     if (!client || !position)
         return -int(Afc::InvalidArg);
-    return logged(client->tell(fileRef, position));
+    return AfcClient::logged(client->tell(fileRef, position));
 }
 
 int zorn_dvpt_FileCloseEx(int fileService, uint64_t fileRef)
@@ -77,7 +70,7 @@ int zorn_dvpt_FileCloseEx(int fileService, uint64_t fileRef)
     const auto client = clientFor(fileService);
     if (!client)
         return -int(Afc::InvalidArg);
-    return logged(client->close(fileRef));
+    return AfcClient::logged(client->close(fileRef));
 }
 
 int zorn_dvpt_DirectoryCreateEx(int fileService, const char *path)
@@ -85,7 +78,7 @@ int zorn_dvpt_DirectoryCreateEx(int fileService, const char *path)
     const auto client = clientFor(fileService);
     if (!client || !path)
         return -int(Afc::InvalidArg);
-    return logged(client->makeDirectory(path));
+    return AfcClient::logged(client->makeDirectory(path));
 }
 
 int zorn_dvpt_DirectoryOpen(int fileService, const char *path, uint64_t *directory)
@@ -93,7 +86,7 @@ int zorn_dvpt_DirectoryOpen(int fileService, const char *path, uint64_t *directo
     const auto client = clientFor(fileService);
     if (!client || !path || !directory)
         return -int(Afc::InvalidArg);
-    return logged(client->openDirectory(path, directory));
+    return AfcClient::logged(client->openDirectory(path, directory));
 }
 
 int zorn_dvpt_DirectoryRead(int fileService, uint64_t directory, const char **name)
@@ -139,7 +132,7 @@ int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size, u
     Afc::KeyValues info;
     const int rc = client->fileInfo(path, &info);
     if (rc != 0)
-        return logged(rc);
+        return AfcClient::logged(rc);
     for (const auto &kv : info) {
         const uint64_t value = std::strtoull(kv.second.c_str(), nullptr, 10);
         if (kv.first == "st_size" && size)
@@ -157,7 +150,7 @@ int DVPT_RemoveFileEx(int fileService, const char *path)
     const auto client = clientFor(fileService);
     if (!client || !path)
         return -int(Afc::InvalidArg);
-    return logged(client->removePath(path));
+    return AfcClient::logged(client->removePath(path));
 }
 
 int DVPT_RenameFileEx(int fileService, const char *from, const char *to)
@@ -165,5 +158,5 @@ int DVPT_RenameFileEx(int fileService, const char *from, const char *to)
     const auto client = clientFor(fileService);
     if (!client || !from || !to)
         return -int(Afc::InvalidArg);
-    return logged(client->renamePath(from, to));
+    return AfcClient::logged(client->renamePath(from, to));
 }

@@ -19,13 +19,6 @@ std::shared_ptr<AfcClient> mediaFor(const char *deviceId)
     return client;
 }
 
-int logged(int rc)
-{
-    if (rc != 0)
-        DIAG_LOG(Afc::statusName(uint64_t(-rc)));
-    return rc;
-}
-
 } // namespace
 
 int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path)
@@ -33,7 +26,7 @@ int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path)
     const auto client = mediaFor(deviceId);
     if (!client || !path)
         return -int(Afc::InvalidArg);
-    return logged(client->makeDirectory(path));
+    return AfcClient::logged(client->makeDirectory(path));
 }
 
 int zorn_dvpt_fopen(const char *deviceId, const char *path, const char *mode, uint64_t *fileRef)
@@ -44,7 +37,7 @@ int zorn_dvpt_fopen(const char *deviceId, const char *path, const char *mode, ui
     const uint64_t afcMode = AfcClient::openMode(mode);
     if (!client || !path || !fileRef || !afcMode)
         return -int(Afc::InvalidArg);
-    return logged(client->open(path, afcMode, fileRef));
+    return AfcClient::logged(client->open(path, afcMode, fileRef));
 }
 
 int zorn_dvpt_FileRefWrite(const char *deviceId, uint64_t fileRef, const char *buffer, uint32_t length)
@@ -52,7 +45,7 @@ int zorn_dvpt_FileRefWrite(const char *deviceId, uint64_t fileRef, const char *b
     const auto client = mediaFor(deviceId);
     if (!client || (!buffer && length))
         return -int(Afc::InvalidArg);
-    return logged(client->write(fileRef, buffer, length));
+    return AfcClient::logged(client->write(fileRef, buffer, length));
 }
 
 int zorn_dvpt_FileRefRead(const char *deviceId, uint64_t fileRef, char *buffer, uint32_t *length)
@@ -60,7 +53,7 @@ int zorn_dvpt_FileRefRead(const char *deviceId, uint64_t fileRef, char *buffer, 
     const auto client = mediaFor(deviceId);
     if (!client || !buffer || !length)
         return -int(Afc::InvalidArg);
-    return logged(client->read(fileRef, buffer, length));
+    return AfcClient::logged(client->read(fileRef, buffer, length));
 }
 
 int zorn_dvpt_FileRefSeek(const char *deviceId, uint64_t fileRef, int64_t offset, int whence)
@@ -68,14 +61,14 @@ int zorn_dvpt_FileRefSeek(const char *deviceId, uint64_t fileRef, int64_t offset
     const auto client = mediaFor(deviceId);
     if (!client)
         return -int(Afc::InvalidArg);
-    return logged(client->seek(fileRef, offset, whence));
+    return AfcClient::logged(client->seek(fileRef, offset, whence));
 }
 
 int64_t zorn_dvpt_FileTell(const char *deviceId, uint64_t fileRef)
 {
     const auto client = mediaFor(deviceId);
     uint64_t position = 0;
-    if (!client || logged(client->tell(fileRef, &position)) != 0)
+    if (!client || AfcClient::logged(client->tell(fileRef, &position)) != 0)
         return -1;
     return int64_t(position);
 }
@@ -85,7 +78,7 @@ int zorn_dvpt_FileClose(const char *deviceId, uint64_t fileRef)
     const auto client = mediaFor(deviceId);
     if (!client)
         return -int(Afc::InvalidArg);
-    return logged(client->close(fileRef));
+    return AfcClient::logged(client->close(fileRef));
 }
 
 int zorn_dvpt_RemovePath(const char *deviceId, const char *path)
@@ -93,7 +86,7 @@ int zorn_dvpt_RemovePath(const char *deviceId, const char *path)
     const auto client = mediaFor(deviceId);
     if (!client || !path)
         return -int(Afc::InvalidArg);
-    return logged(client->removePath(path));
+    return AfcClient::logged(client->removePath(path));
 }
 
 int zorn_dvpt_RenamePath(const char *deviceId, const char *from, const char *to)
@@ -101,5 +94,5 @@ int zorn_dvpt_RenamePath(const char *deviceId, const char *from, const char *to)
     const auto client = mediaFor(deviceId);
     if (!client || !from || !to)
         return -int(Afc::InvalidArg);
-    return logged(client->renamePath(from, to));
+    return AfcClient::logged(client->renamePath(from, to));
 }

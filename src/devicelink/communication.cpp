@@ -120,7 +120,9 @@ std::string stringValue(plist_t node)
     return value;
 }
 
-int scaledPercent(int percent, int mode)
+} // namespace
+
+int scaledStatusPercent(int percent, int mode)
 {
     switch (mode) {
     case RECV_STATUS_FIRST_HALF:
@@ -131,8 +133,6 @@ int scaledPercent(int percent, int mode)
         return percent;
     }
 }
-
-} // namespace
 
 int RecvStatus(ServiceConnection *connection, StatusSink *sink, int mode)
 {
@@ -173,7 +173,7 @@ int RecvStatus(ServiceConnection *connection, StatusSink *sink, int mode)
         }
         if (sink) {
             TaskStatusInfo report = info;
-            report.percent = scaledPercent(info.percent, mode);
+            report.percent = scaledStatusPercent(info.percent, mode);
             sink->setStatusInfo(report);
             sink->setProgress(report.percent);
         }

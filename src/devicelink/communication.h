@@ -30,6 +30,10 @@ enum RecvStatusMode {
     RECV_STATUS_SECOND_HALF = 2  // 50 + p / 2
 };
 
+// The task's percent for the operation's own percent p (0..100) in a mode:
+// p, p / 2 or 50 + p / 2 (integer division).
+int scaledStatusPercent(int percent, int mode);
+
 // Follows an installation-service status stream until "Complete" (0), an
 // error (-1008 for "APIEpicFail" and "APIInternalError", else -1) or a
 // transport failure (-1). Reports to sink when it is not null.
