@@ -7,6 +7,8 @@
 #include "DiagLog.h"
 #include "ZAppInfoItem.h"
 
+#include <algorithm>
+
 void AppModel::slot_data_loadcompleted(AppInfoItemMap itemMap)
 {
     if (itemMap.isEmpty())
@@ -114,6 +116,13 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
     else
         DIAG_LOG("unexpected reason");
     found->record.documents = item.documents;
+    if (reason == DOC_REMOVED) {
+        // The service converts the record before the document leaves it.
+        QList<DocItemInfo> &docs = found->record.documents;
+        docs.erase(std::remove_if(docs.begin(), docs.end(),
+                                  [&docItem](const DocItemInfo &d) { return d.path == docItem.path; }),
+                   docs.end());
+    }
 }
 
 void AppModel::slot_app_docAdded(AppInfoItem item, DocItemInfo docItem, AppTask *pTask)

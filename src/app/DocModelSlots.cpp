@@ -95,8 +95,13 @@ void DocModel::slot_docChanged(AppInfoItem *pAppItem, DATACHANGED_REASON reason,
         first = last = ColName;
         break;
     case DOC_CREATED_CHANGED:
+        // Sent once with the final file information of an added document:
+        // the size of the last progress report is not the final size.
         r.createdTime = docItem.createdTime;
-        first = last = ColModified;
+        r.modifiedTime = docItem.modifiedTime;
+        r.size = docItem.size;
+        first = ColModified;
+        last = ColSize;
         break;
     case DOC_MODIFIED_CHANGED:
         r.modifiedTime = docItem.modifiedTime;

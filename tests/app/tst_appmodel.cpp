@@ -250,7 +250,7 @@ private slots:
         emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, doc);
         QCOMPARE(docChanged.count(), 1);
         QCOMPARE(docChanged.at(0).at(1).value<DATACHANGED_REASON>(), DOC_SIZE_CHANGED);
-        item.documents.clear();
+        // The service sends the record before the document leaves it.
         emit m_handler->data_itemchanged(item, DOC_REMOVED, doc);
         QCOMPARE(docRemoved.count(), 1);
         QCOMPARE(m_model->itemAt(0)->record.documents.size(), 0);

@@ -199,6 +199,11 @@ private slots:
         emit m_handler->data_itemchanged(record, DOC_MODIFIED_CHANGED, m);
         QCOMPARE(m_docs->index(1, DocModel::ColModified).data().toString(), QStringLiteral("2021-05-06 07:08"));
         QCOMPARE(changed.last().at(0).toModelIndex().column(), 2);
+        // The final file information of an added document brings its size.
+        m.size = 5 << 20;
+        emit m_handler->data_itemchanged(record, DOC_CREATED_CHANGED, m);
+        QCOMPARE(m_docs->index(1, DocModel::ColSize).data().toString(), QStringLiteral("5.00 MB"));
+        QCOMPARE(changed.last().at(1).toModelIndex().column(), 3);
         m.name = QStringLiteral("renamed.txt");
         emit m_handler->data_itemchanged(record, DOC_ALL_CHANGED, m);
         QCOMPARE(m_docs->index(1, DocModel::ColName).data().toString(), QStringLiteral("renamed.txt"));
