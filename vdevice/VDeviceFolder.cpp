@@ -153,7 +153,7 @@ VDeviceProfile VDeviceFolder::defaultProfile(int index)
 bool VDeviceFolder::create(const QString &stateDir, const VDeviceProfile &profile, QString *error)
 {
     const QString dir = stateDir + QLatin1Char('/') + profile.udid;
-    if (profile.udid.isEmpty() || profile.udid.contains(QLatin1Char('/')) || profile.udid.startsWith(QLatin1Char('.'))) {
+    if (!validUdid(profile.udid)) {
         *error = QStringLiteral("invalid UDID: %1").arg(profile.udid);
         return false;
     }
@@ -169,6 +169,12 @@ bool VDeviceFolder::create(const QString &stateDir, const VDeviceProfile &profil
     plist_dict_set_item(flags.get(), "Trusted", plist_new_bool(1));
     return writePlist(dir + QStringLiteral("/values.plist"), values.get(), error)
         && writePlist(dir + QStringLiteral("/device.plist"), flags.get(), error);
+}
+
+bool VDeviceFolder::validUdid(const QString &udid)
+{
+    return !udid.isEmpty() && udid.size() <= 64 && !udid.contains(QLatin1Char('/'))
+        && !udid.startsWith(QLatin1Char('.'));
 }
 
 QStringList VDeviceFolder::deviceDirs(const QString &stateDir)

@@ -42,6 +42,9 @@ public:
     // Existing folders are overwritten file by file.
     static bool create(const QString &stateDir, const VDeviceProfile &profile, QString *error);
 
+    // Whether a UDID can name a device folder (no separators, no leading dot).
+    static bool validUdid(const QString &udid);
+
     // The device folders in stateDir, sorted by UDID.
     static QStringList deviceDirs(const QString &stateDir);
 

@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QUuid>
 
 #include <algorithm>
@@ -210,8 +212,7 @@ void VServer::serveClient(Worker *worker)
         std::string body(header.length - VMuxPacket::kHeaderSize, '\0');
         if (!readFull(fd, body.data(), body.size()))
             break;
-        bool keepOpen = true;
-        if (!handleMuxRequest(worker, header.tag, body, &keepOpen, &handedOver) || !keepOpen)
+        if (!handleMuxRequest(worker, header.tag, body, &handedOver))
             break;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -222,30 +223,17 @@ void VServer::serveClient(Worker *worker)
     worker->done = true;
 }
 
-bool VServer::handleMuxRequest(Worker *worker, uint32_t tag, const std::string &body, bool *keepOpen,
-                               bool *handedOver)
+bool VServer::handleMuxRequest(Worker *worker, uint32_t tag, std::string &body, bool *handedOver)
 {
-    std::string text = body;
-    PlistPtr request = makePlistPtr(PlistFrame::parse(text.data(), text.size()));
+    PlistPtr request = makePlistPtr(PlistFrame::parse(body.data(), body.size()));
     if (!request || plist_get_node_type(request.get()) != PLIST_DICT) {
         DIAG_LOG("usbmuxd request is not a dictionary: connection closed");
         return false;
     }
     const std::string type = VMuxPacket::stringItem(request.get(), "MessageType");
     const int fd = worker->fd;
-    const auto result = [&](uint64_t number) { return writeFull(fd, VMuxPacket::result(tag, number)); };
-
-    if (type == "ListDevices") {
-        PlistPtr reply = makePlistPtr(plist_new_dict());
-        plist_t list = plist_new_array();
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            for (const Attached &entry : m_attached)
-                plist_array_append_item(list, VMuxPacket::attachedDict(*entry.device, entry.number).release());
-        }
-        plist_dict_set_item(reply.get(), "DeviceList", list);
-        return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
-    }
+    if (type == "Connect")
+        return connectRequest(worker, tag, request.get(), handedOver);
     if (type == "Listen") {
         // The Result, then one Attached per present device, then events:
         // all under the lock so no event slips in between.
@@ -260,116 +248,132 @@ bool VServer::handleMuxRequest(Worker *worker, uint32_t tag, const std::string &
         m_listeners.push_back(fd);
         return true;
     }
-    if (type == "Connect") {
-        const uint64_t number = VMuxPacket::uintItem(request.get(), "DeviceID");
-        const uint64_t swapped = VMuxPacket::uintItem(request.get(), "PortNumber");
-        const uint16_t port = uint16_t(((swapped & 0xff) << 8) | ((swapped >> 8) & 0xff));
-        std::shared_ptr<VDevice> device;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            for (const Attached &entry : m_attached) {
-                if (entry.number == number)
-                    device = entry.device;
-            }
-        }
-        if (!device)
-            return result(VMuxPacket::kResultBadDevice) && false;
-        std::string service;
-        VServiceTable::Handler handler;
-        if (port == VLockdown::kPort) {
-            service = VLockdown::kServiceName;
-        } else {
-            service = device->serviceForPort(port);
-            handler = service.empty() ? VServiceTable::Handler() : VServiceTable::find(service);
-            if (!handler)
-                return result(VMuxPacket::kResultConnectionRefused) && false;
-        }
-        if (!result(0))
-            return false;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            worker->device = device.get();
-        }
-        // From here the socket is the device's: the connection owns the descriptor.
-        *handedOver = true;
-        *keepOpen = false;
-        VConnection conn(fd, device.get(), service);
-        if (handler)
-            handler(conn);
-        else
-            VLockdown(conn).serve();
+    PlistPtr reply = makePlistPtr(plist_new_dict());
+    if (type == "ListDevices") {
+        plist_t list = plist_new_array();
         std::lock_guard<std::mutex> lock(m_mutex);
-        worker->fd = -1;   // closed by conn right after this
-        return true;
-    }
-    if (type == "ReadBUID") {
-        PlistPtr reply = makePlistPtr(plist_new_dict());
+        for (const Attached &entry : m_attached)
+            plist_array_append_item(list, VMuxPacket::attachedDict(*entry.device, entry.number).release());
+        plist_dict_set_item(reply.get(), "DeviceList", list);
+    } else if (type == "ReadBUID") {
         plist_dict_set_item(reply.get(), "BUID", plist_new_string(m_buid.c_str()));
-        return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
-    }
-    if (type == "ReadPairRecord" || type == "SavePairRecord" || type == "DeletePairRecord") {
-        const std::string id = VMuxPacket::stringItem(request.get(), "PairRecordID");
-        if (!safeRecordId(id))
-            return result(VMuxPacket::kErrnoInvalid);
-        const QString path = QString::fromStdString(pairRecordPath(id));
-        if (type == "DeletePairRecord")
-            return result(QFile::remove(path) ? 0 : VMuxPacket::kErrnoNoEntry);
-        if (type == "SavePairRecord") {
-            plist_t data = plist_dict_get_item(request.get(), "PairRecordData");
-            if (!data || plist_get_node_type(data) != PLIST_DATA)
-                return result(VMuxPacket::kErrnoInvalid);
-            char *bytes = nullptr;
-            uint64_t length = 0;
-            plist_get_data_val(data, &bytes, &length);
-            QFile file(path);
-            const bool saved = QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-                && file.write(bytes, qint64(length)) == qint64(length);
-            std::free(bytes);
-            file.close();
-            if (!saved)
-                return result(VMuxPacket::kErrnoInvalid);
-            if (const uint64_t number = VMuxPacket::uintItem(request.get(), "DeviceID"))
-                broadcast(VMuxPacket::deviceEvent("Paired", uint32_t(number)));
-            return result(0);
-        }
-        QByteArray record;
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxMuxMessage / 2)
-            record = file.readAll();
-        if (record.isEmpty() && device(QString::fromStdString(id)))
-            record = VMuxPacket::pairRecord(m_buid);
-        if (record.isEmpty())
-            return result(VMuxPacket::kErrnoNoEntry);
-        PlistPtr reply = makePlistPtr(plist_new_dict());
-        plist_dict_set_item(reply.get(), "PairRecordData",
-                            plist_new_data(record.constData(), uint64_t(record.size())));
-        return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
-    }
-    if (type == "ListListeners") {
-        PlistPtr reply = makePlistPtr(plist_new_dict());
+    } else if (type == "ReadPairRecord" || type == "SavePairRecord" || type == "DeletePairRecord") {
+        return writeFull(fd, pairRecordReply(tag, type, request.get()));
+    } else if (type == "ListListeners") {
         plist_dict_set_item(reply.get(), "ListenerList", plist_new_array());
-        return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
+    } else if (type == VMuxPacket::kControlMessage) {
+        return writeFull(fd, controlReply(tag, request.get()));
+    } else {
+        return writeFull(fd, VMuxPacket::result(tag, VMuxPacket::kResultBadCommand));
     }
-    if (type == VMuxPacket::kControlMessage) {
-        std::vector<std::string> args;
-        plist_t list = plist_dict_get_item(request.get(), "Arguments");
-        const uint32_t count = list && plist_get_node_type(list) == PLIST_ARRAY ? plist_array_get_size(list) : 0;
-        for (uint32_t i = 0; i < count && i < 16; ++i) {
-            plist_t item = plist_array_get_item(list, i);
-            char *text = nullptr;
-            if (plist_get_node_type(item) == PLIST_STRING)
-                plist_get_string_val(item, &text);
-            args.emplace_back(text ? text : "");
-            std::free(text);
+    return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
+}
+
+bool VServer::connectRequest(Worker *worker, uint32_t tag, plist_t request, bool *handedOver)
+{
+    const uint64_t number = VMuxPacket::uintItem(request, "DeviceID");
+    // libusbmuxd sends the port in network byte order inside the integer.
+    const uint64_t swapped = VMuxPacket::uintItem(request, "PortNumber");
+    const uint16_t port = uint16_t(((swapped & 0xff) << 8) | ((swapped >> 8) & 0xff));
+    std::shared_ptr<VDevice> device;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Attached &entry : m_attached) {
+            if (entry.number == number)
+                device = entry.device;
         }
-        std::string output;
-        const bool ok = control(args, &output);
-        PlistPtr reply = makePlistPtr(plist_new_dict());
-        plist_dict_set_item(reply.get(), "Status", plist_new_string(ok ? "OK" : "Error"));
-        plist_dict_set_item(reply.get(), "Output", plist_new_string(output.c_str()));
-        return writeFull(fd, VMuxPacket::packet(tag, reply.get()));
     }
-    return result(VMuxPacket::kResultBadCommand);
+    const int fd = worker->fd;
+    if (!device) {
+        writeFull(fd, VMuxPacket::result(tag, VMuxPacket::kResultBadDevice));
+        return false;
+    }
+    std::string service = VLockdown::kServiceName;
+    VServiceTable::Handler handler;
+    if (port != VLockdown::kPort) {
+        service = device->serviceForPort(port);
+        handler = service.empty() ? VServiceTable::Handler() : VServiceTable::find(service);
+        if (!handler) {
+            writeFull(fd, VMuxPacket::result(tag, VMuxPacket::kResultConnectionRefused));
+            return false;
+        }
+    }
+    if (!writeFull(fd, VMuxPacket::result(tag, 0)))
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        worker->device = device.get();
+    }
+    // From here the socket is the device's: the connection owns the descriptor.
+    *handedOver = true;
+    VConnection conn(fd, device.get(), service);
+    if (handler)
+        handler(conn);
+    else
+        VLockdown(conn).serve();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    worker->fd = -1;   // closed by conn right after this
+    return false;
+}
+
+std::string VServer::pairRecordReply(uint32_t tag, const std::string &type, plist_t request)
+{
+    const std::string id = VMuxPacket::stringItem(request, "PairRecordID");
+    if (!safeRecordId(id))
+        return VMuxPacket::result(tag, VMuxPacket::kErrnoInvalid);
+    const QString path = QString::fromStdString(pairRecordPath(id));
+    if (type == "DeletePairRecord")
+        return VMuxPacket::result(tag, QFile::remove(path) ? 0 : VMuxPacket::kErrnoNoEntry);
+    if (type == "SavePairRecord") {
+        plist_t data = plist_dict_get_item(request, "PairRecordData");
+        if (!data || plist_get_node_type(data) != PLIST_DATA)
+            return VMuxPacket::result(tag, VMuxPacket::kErrnoInvalid);
+        char *bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(data, &bytes, &length);
+        QSaveFile file(path);
+        const bool saved = QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+            && file.write(bytes, qint64(length)) == qint64(length) && file.commit();
+        std::free(bytes);
+        if (!saved)
+            return VMuxPacket::result(tag, VMuxPacket::kErrnoInvalid);
+        if (const uint64_t number = VMuxPacket::uintItem(request, "DeviceID"))
+            broadcast(VMuxPacket::deviceEvent("Paired", uint32_t(number)));
+        return VMuxPacket::result(tag, 0);
+    }
+    QByteArray record;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxMuxMessage / 2)
+        record = file.readAll();
+    // Every known device has a record, so the handshake never starts pairing.
+    if (record.isEmpty() && device(QString::fromStdString(id)))
+        record = VMuxPacket::pairRecord(m_buid);
+    if (record.isEmpty())
+        return VMuxPacket::result(tag, VMuxPacket::kErrnoNoEntry);
+    PlistPtr reply = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(reply.get(), "PairRecordData", plist_new_data(record.constData(), uint64_t(record.size())));
+    return VMuxPacket::packet(tag, reply.get());
+}
+
+std::string VServer::controlReply(uint32_t tag, plist_t request)
+{
+    std::vector<std::string> args;
+    plist_t list = plist_dict_get_item(request, "Arguments");
+    const uint32_t count = list && plist_get_node_type(list) == PLIST_ARRAY ? plist_array_get_size(list) : 0;
+    for (uint32_t i = 0; i < count && i < 16; ++i) {
+        plist_t item = plist_array_get_item(list, i);
+        char *text = nullptr;
+        if (plist_get_node_type(item) == PLIST_STRING)
+            plist_get_string_val(item, &text);
+        args.emplace_back(text ? text : "");
+        std::free(text);
+    }
+    std::string output;
+    const bool ok = control(args, &output);
+    PlistPtr reply = makePlistPtr(plist_new_dict());
+    plist_dict_set_item(reply.get(), "Status", plist_new_string(ok ? "OK" : "Error"));
+    plist_dict_set_item(reply.get(), "Output", plist_new_string(output.c_str()));
+    return VMuxPacket::packet(tag, reply.get());
 }
 
 void VServer::broadcast(const std::string &packet)
@@ -424,7 +428,7 @@ bool VServer::attach(const QString &udid, QString *error)
 {
     std::shared_ptr<VDevice> found = device(udid);
     if (!found) {
-        if (udid.isEmpty() || udid.contains(QLatin1Char('/')) || udid.startsWith(QLatin1Char('.'))) {
+        if (!VDeviceFolder::validUdid(udid)) {
             *error = QStringLiteral("invalid UDID: %1").arg(udid);
             return false;
         }

@@ -73,8 +73,11 @@ private:
     void acceptLoop();
     void serveClient(Worker *worker);
     void reapWorkers();
-    bool handleMuxRequest(Worker *worker, uint32_t tag, const std::string &body, bool *keepOpen,
-                          bool *handedOver);
+    // False closes the client; *handedOver once a service had the socket.
+    bool handleMuxRequest(Worker *worker, uint32_t tag, std::string &body, bool *handedOver);
+    bool connectRequest(Worker *worker, uint32_t tag, plist_t request, bool *handedOver);
+    std::string pairRecordReply(uint32_t tag, const std::string &type, plist_t request);
+    std::string controlReply(uint32_t tag, plist_t request);
     void broadcast(const std::string &packet);
     void closeDeviceConnections(VDevice *device);
     std::string pairRecordPath(const std::string &udid) const;
