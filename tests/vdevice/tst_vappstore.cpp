@@ -19,6 +19,9 @@
 
 #include <sys/stat.h>
 
+#include <thread>
+#include <vector>
+
 namespace {
 
 QByteArray readFile(const QString &path)
@@ -394,6 +397,35 @@ private slots:
         QCOMPARE(m_store->applicationType(system), QStringLiteral("System"));
         QCOMPARE(m_store->uninstall(system), int(VAppError::UninstallProhibited));
         QCOMPARE(install(VPackageBuilder(system)), int(VAppError::InstallProhibited));
+    }
+
+    void concurrentInstallsShareTheStore()
+    {
+        // Connections install in parallel; each app and the layout must survive.
+        constexpr int kApps = 6;
+        QStringList packages;
+        for (int i = 0; i < kApps; ++i) {
+            const QString path = m_dir->filePath(QStringLiteral("p%1.ipa").arg(i));
+            QVERIFY(VPackageBuilder(QStringLiteral("com.example.par%1").arg(i)).setExecutableSize(200000).write(path));
+            packages << path;
+        }
+        std::vector<std::thread> threads;
+        std::vector<int> results(kApps, -1000);
+        for (int i = 0; i < kApps; ++i) {
+            threads.emplace_back([&, i] {
+                VAppStore store(appsDir());   // one store object per connection, as the services do
+                VAppInstaller installer(store, iPhone());
+                results[size_t(i)] = installer.install(packages[i], {}, {});
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        QCOMPARE(results, std::vector<int>(kApps, int(VAppError::None)));
+        QCOMPARE(m_store->identifiers().size(), kApps);
+        VAppLayout layout(*m_store);
+        layout.load();
+        QCOMPARE(layout.placed().size(), kApps);
+        QCOMPARE(tree(appsDir()).filter(QStringLiteral(".staging")), QStringList());
     }
 
     void layoutReconcilesWithInstalledApps()
