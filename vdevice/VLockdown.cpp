@@ -107,6 +107,7 @@ void VLockdown::serve()
                 refuse("InvalidService");
             } else {
                 plist_dict_set_item(r, "Port", plist_new_uint(device->openServicePort(service)));
+                plist_dict_set_item(r, "EnableServiceSSL", plist_new_bool(0));
             }
         } else if (request == "Goodbye") {
             plist_dict_set_item(r, "Result", plist_new_string("Success"));
