@@ -2,6 +2,7 @@
 
 #include "VAppArchiver.h"
 #include "VAppError.h"
+#include "VAppNotifications.h"
 #include "VAppPlist.h"
 #include "VConnection.h"
 #include "VDevice.h"
@@ -208,6 +209,7 @@ bool VInstallationProxy::install(const QString &command, plist_t request, plist_
         DIAG_LOG(command == QLatin1String("Upgrade") ? "upgrade failed" : "install failed");
         return !m_peerGone && sendError(rc);
     }
+    VAppNotifications::post(m_store.appsDir(), QLatin1String(VAppNotifications::kInstalled));
     // The device consumes the staged package.
     if (QFileInfo(local).isDir())
         QDir(local).removeRecursively();
@@ -227,6 +229,7 @@ bool VInstallationProxy::uninstall(const QString &identifier)
     const int rc = m_store.uninstall(identifier);
     if (rc != VAppError::None)
         return sendError(rc);
+    VAppNotifications::post(m_store.appsDir(), QLatin1String(VAppNotifications::kUninstalled));
     return sendStatus("GeneratingApplicationMap", 90) && sendStatus("Complete");
 }
 
@@ -248,6 +251,8 @@ bool VInstallationProxy::archive(const QString &identifier, plist_t options)
         if (!m_peerGone && !sendStatus("RemovingApplication", 90))
             m_peerGone = true;
         rc = m_store.uninstall(identifier);
+        if (rc == VAppError::None)
+            VAppNotifications::post(m_store.appsDir(), QLatin1String(VAppNotifications::kUninstalled));
     }
     if (rc != VAppError::None)
         return !m_peerGone && sendError(rc);

@@ -1,7 +1,8 @@
 // The virtual device's app services against Debian's real clients:
-// ideviceinstaller for installation_proxy, and libimobiledevice's C API for
-// house_arrest, springboardservices and paged Browse. Devices carry the demo
-// apps: an iPhone on iOS 8.2 and an iPad on iOS 17.
+// ideviceinstaller for installation_proxy (and notification_proxy with -w),
+// libimobiledevice's C API for house_arrest, springboardservices and paged
+// Browse. Devices carry the demo apps: an iPhone on iOS 8.2 and an iPad on
+// iOS 17.
 
 #include "VDemo.h"
 #include "VDeviceFixture.h"
@@ -204,7 +205,9 @@ private slots:
     {
         const QString id = QStringLiteral("com.appshuttle.sample.iphone");
         QByteArray out;
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-i"), package("Sample iPhone App.ipa")}, &out), 0);
+        // -w also waits for notification_proxy's application_installed.
+        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-w"), QStringLiteral("-i"),
+                            package("Sample iPhone App.ipa")}, &out), 0);
         QVERIFY(out.contains("Install: CreatingStagingDirectory (5%)"));
         QVERIFY(out.contains("Install: Complete"));
         const QString app = appsDir(m_iPhone) + QLatin1Char('/') + id;
@@ -292,8 +295,8 @@ private slots:
         const QString maps = copies + QLatin1Char('/') + kMaps + QStringLiteral(".ipa");
         QVERIFY(zipEntries(maps).contains(QStringLiteral("Payload/TrailMaps.app/Info.plist")));
         QVERIFY(zipEntries(maps).filter(QStringLiteral("Container/")).isEmpty());
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-a"), kMaps, QStringLiteral("-o"),
-                            QStringLiteral("uninstall")}, &out), 0);
+        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-w"), QStringLiteral("-a"), kMaps,
+                            QStringLiteral("-o"), QStringLiteral("uninstall")}, &out), 0);
         QVERIFY(!QFileInfo::exists(appsDir(m_iPhone) + QLatin1Char('/') + kMaps));
 
         QByteArray err;
