@@ -73,14 +73,15 @@ public:
         return makePlistPtr(PlistFrame::parse(body.data(), body.size()));
     }
 
-    // True when the server closed the connection (EOF within 5 s).
+    // True when the server closed the connection within 5 s: end of file,
+    // or a reset when it closed with our bytes still unread.
     bool closedByPeer()
     {
         pollfd p {m_fd, POLLIN, 0};
         if (::poll(&p, 1, 5000) <= 0)
             return false;
         char byte;
-        return ::recv(m_fd, &byte, 1, 0) == 0;
+        return ::recv(m_fd, &byte, 1, 0) <= 0;
     }
 
     // usbmuxd Connect; true when the socket became a pipe to the port.

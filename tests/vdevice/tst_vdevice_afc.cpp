@@ -1,10 +1,12 @@
 // libimobiledevice's own AFC client against the virtual device's media
 // service: files, folders, errors, and paths that try to leave the root.
 
+#include "RawMuxClient.h"
 #include "VAfcServer.h"
 #include "VConnection.h"
 #include "VDeviceFixture.h"
 #include "VServiceTable.h"
+#include "afc/AfcCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,6 +281,38 @@ private slots:
         QCOMPARE(failures.load(), 0);
         for (int i = 0; i < 2; ++i)
             QCOMPARE(readHostFile(m_fixture->mediaDir(udids[i]) + QStringLiteral("/same-name.bin")), payloads[i]);
+    }
+
+    void malformedPacketsCloseOnlyTheirConnection_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const std::string good = Afc::packet(Afc::OpMakeDir, 1, Afc::pathData("x"));
+        std::string magic = good;
+        magic[3] = '!';
+        std::string shortThis = good;
+        Afc::putU64(shortThis.data() + 16, 12);
+        std::string hugeHeaderData = good;
+        Afc::putU64(hugeHeaderData.data() + 8, 1ull << 40);
+        Afc::putU64(hugeHeaderData.data() + 16, 1ull << 40);
+        std::string hugePayload = good;
+        Afc::putU64(hugePayload.data() + 8, 1ull << 40);
+        QTest::newRow("bad-magic") << QByteArray::fromStdString(magic);
+        QTest::newRow("this-length-below-header") << QByteArray::fromStdString(shortThis);
+        QTest::newRow("header-data-beyond-bounds") << QByteArray::fromStdString(hugeHeaderData);
+        QTest::newRow("payload-on-a-non-write") << QByteArray::fromStdString(hugePayload);
+    }
+
+    void malformedPacketsCloseOnlyTheirConnection()
+    {
+        QFETCH(QByteArray, bytes);
+        AfcClient second;
+        QCOMPARE(second.open(m_udid), 0);
+        RawMuxClient raw(m_fixture->socketPath());
+        QVERIFY(raw.connectTo(m_fixture->server().deviceNumber(m_udid), second.servicePort()));
+        QVERIFY(raw.send(bytes.toStdString()));
+        QVERIFY(raw.closedByPeer());
+        QCOMPARE(afc_make_directory(m_client.afc(), "StillFine"), AFC_E_SUCCESS);
+        QVERIFY(!QFile::exists(m_media + QStringLiteral("/x")));
     }
 
     void confinedRootShowsOnlyItsSubfolder()

@@ -121,6 +121,36 @@ private slots:
         QCOMPARE(VMuxPacket::stringItem(reply.get(), "Key"), std::string("NoSuchKey"));
     }
 
+    void malformedMessagesCloseOnlyTheirConnection_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto framed = [](const QByteArray &body) {
+            char header[PlistFrame::kHeaderSize];
+            PlistFrame::encodeHeader(uint32_t(body.size()), header);
+            return QByteArray(header, sizeof header) + body;
+        };
+        QByteArray huge(4, '\0');
+        PlistFrame::encodeHeader(PlistFrame::kMaxBodySize + 1, huge.data());
+        QTest::newRow("length-beyond-64MiB") << huge + "<?xml";
+        QTest::newRow("zero-length") << QByteArray(4, '\0');
+        QTest::newRow("not-a-plist") << framed("hello");
+        QTest::newRow("not-a-dict") << framed("<?xml version=\"1.0\"?><plist><array/></plist>");
+    }
+
+    void malformedMessagesCloseOnlyTheirConnection()
+    {
+        QFETCH(QByteArray, bytes);
+        AfcClient other;
+        QCOMPARE(other.open(m_udid), 0);
+        RawMuxClient raw(m_fixture->socketPath());
+        QVERIFY(raw.connectTo(m_fixture->server().deviceNumber(m_udid), VLockdown::kPort));
+        QVERIFY(raw.send(bytes.toStdString()));
+        QVERIFY(raw.closedByPeer());
+        plist_t value = nullptr;
+        QCOMPARE(lockdownd_get_value(other.lockdown(), nullptr, "DeviceName", &value), LOCKDOWN_E_SUCCESS);
+        plist_free(value);
+    }
+
 private:
     std::unique_ptr<VDeviceFixture> m_fixture;
     QString m_udid;
