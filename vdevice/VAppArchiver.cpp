@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <sys/stat.h>
@@ -222,4 +223,51 @@ plist_t VAppArchiver::lookup() const
         plist_dict_set_item(result, id.toUtf8().constData(), entry);
     }
     return result;
+}
+
+int VAppArchiver::restoreData(const QString &identifier)
+{
+    if (!VAppStore::validIdentifier(identifier) || !QFileInfo(archivePath(identifier)).isFile()) {
+        DIAG_LOG("restore without an archive");
+        return VAppError::UnknownApp;
+    }
+    VPackageReader reader(archivePath(identifier));
+    int rc = reader.open();
+    if (rc != VAppError::None)
+        return rc;
+    // The data is extracted beside the app first and swapped in by renames,
+    // so nothing is ever written into (or through) the app's folder.
+    QTemporaryDir staging(m_store.appsDir() + QStringLiteral("/.restore-XXXXXX"));
+    if (!staging.isValid()) {
+        DIAG_LOG("restore folder cannot be created");
+        return VAppError::ContainerCreation;
+    }
+    if ((rc = reader.extractTree(QStringLiteral("Container/"), staging.path())) != VAppError::None)
+        return rc;
+    QMutexLocker locker(&m_store.mutex());
+    if (!m_store.contains(identifier)) {
+        DIAG_LOG("restore of an app that is not installed");
+        return VAppError::UnknownApp;
+    }
+    const QString appDir = m_store.appDir(identifier);
+    const QString bundle = m_store.bundleFolder(identifier);
+    const QFileInfoList items = QDir(staging.path()).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                                   | QDir::NoDotAndDotDot);
+    QDir dir;
+    for (const QFileInfo &item : items) {
+        const QString name = item.fileName();
+        if (name == bundle || name == QLatin1String(VAppStore::kRecordFile)
+            || name == QLatin1String(VAppStore::kMetadataFile) || name.endsWith(QLatin1String(".app")))
+            continue;
+        const QString current = appDir + QLatin1Char('/') + name;
+        const QString old = staging.path() + QStringLiteral("/.old-") + name;
+        const bool existed = QFileInfo(current).exists() || QFileInfo(current).isSymLink();
+        if ((existed && !dir.rename(current, old)) || !dir.rename(item.filePath(), current)) {
+            if (existed)
+                dir.rename(old, current);
+            DIAG_LOG("restored data cannot be moved into place");
+            return VAppError::ContainerCreation;
+        }
+    }
+    return VAppError::None;
 }

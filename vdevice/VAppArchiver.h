@@ -33,6 +33,11 @@ public:
 
     // archiveType: empty (app and data), "ApplicationOnly" or "DocumentsOnly".
     int archive(const QString &identifier, const QString &archiveType, const Progress &progress);
+    // Puts the Container/ data of an app's archive back into the installed
+    // app, replacing the folders the archive holds (Documents, Library, ...).
+    // The bundle is installed by the caller first. UnknownApp when the app
+    // or the archive is missing.
+    int restoreData(const QString &identifier);
     // Removes an archive; absent archives count as removed.
     int remove(const QString &identifier);
     // {<bundle id>: {CFBundleIdentifier, CFBundleDisplayName, CFBundleVersion,

@@ -61,10 +61,10 @@ bool VInstallationProxy::handle(plist_t request)
     if (options && plist_get_node_type(options) != PLIST_DICT)
         options = nullptr;
     const QString identifier = VAppPlist::string(request, "ApplicationIdentifier");
-    const bool needsIdentifier = command == QLatin1String("Uninstall") || command == QLatin1String("Archive")
-        || command == QLatin1String("RemoveArchive");
     const bool archiveCommand = command == QLatin1String("Archive") || command == QLatin1String("RemoveArchive")
-        || command == QLatin1String("LookupArchives");
+        || command == QLatin1String("LookupArchives") || command == QLatin1String("Restore");
+    const bool needsIdentifier = command == QLatin1String("Uninstall")
+        || (archiveCommand && command != QLatin1String("LookupArchives"));
 
     if (command.isEmpty())
         return sendError(VAppError::MissingCommand);
@@ -93,6 +93,8 @@ bool VInstallationProxy::handle(plist_t request)
         return removeArchive(identifier);
     if (command == QLatin1String("LookupArchives"))
         return lookupArchives();
+    if (command == QLatin1String("Restore"))
+        return restore(identifier);
     return sendError(VAppError::UnknownCommand);
 }
 
@@ -256,6 +258,34 @@ bool VInstallationProxy::archive(const QString &identifier, plist_t options)
     }
     if (rc != VAppError::None)
         return !m_peerGone && sendError(rc);
+    return !m_peerGone && sendStatus("Complete");
+}
+
+bool VInstallationProxy::restore(const QString &identifier)
+{
+    VAppArchiver archiver(m_store, m_mediaDir);
+    const QString archive = archiver.archivePath(identifier);
+    if (!VAppStore::validIdentifier(identifier) || !QFileInfo(archive).isFile())
+        return sendError(VAppError::UnknownApp);
+    int rc = VAppError::None;
+    // An archive without the bundle (DocumentsOnly) restores data only.
+    VPackageReader reader(archive);
+    QString bundle;
+    if (reader.open() == VAppError::None && reader.findMainBundle(&bundle) == VAppError::None) {
+        VAppInstaller installer(m_store, m_traits);
+        rc = installer.install(archive, {}, [this](const char *status, int percent) {
+            if (!m_peerGone && !sendStatus(status, percent / 2))
+                m_peerGone = true;
+        });
+    }
+    if (rc == VAppError::None) {
+        if (!m_peerGone && !sendStatus("RestoringApplication", 60))
+            m_peerGone = true;
+        rc = archiver.restoreData(identifier);
+    }
+    if (rc != VAppError::None)
+        return !m_peerGone && sendError(rc);
+    VAppNotifications::post(m_store.appsDir(), QLatin1String(VAppNotifications::kInstalled));
     return !m_peerGone && sendStatus("Complete");
 }
 

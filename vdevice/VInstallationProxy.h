@@ -2,17 +2,17 @@
 
 // com.apple.mobile.installation_proxy of a virtual device, over one
 // connection: Browse, Lookup, Install, Upgrade, Uninstall, Archive,
-// RemoveArchive, LookupArchives. Commands are served one after the other
+// RemoveArchive, LookupArchives, Restore. Commands are served one after the other
 // until the client closes. Progress goes out as status messages
 // {Status, PercentComplete} ending with {Status: "Complete"}; failures as
 // {Error, ErrorDescription}, named as a device names them (VAppError.h).
 //
 // As on devices: an Uninstall of an app that is not installed completes
-// without error; RemoveArchive of a missing archive too. Restore is not
-// offered (UnknownCommand). From ProductVersion 9.0 the archive commands
-// answer UnknownCommand, as devices since iOS 9 do. An install goes on when
-// the client disappears half-way; the staged package is removed after a
-// successful install.
+// without error; RemoveArchive of a missing archive too. Restore reinstalls
+// the archived bundle and puts its data back. From ProductVersion 9.0 the
+// archive commands (Restore too) answer UnknownCommand, as devices since
+// iOS 9 do. An install goes on when the client disappears half-way; the
+// staged package is removed after a successful install.
 
 #include "PlistFrame.h"
 #include "VAppInstaller.h"
@@ -38,6 +38,7 @@ private:
     bool uninstall(const QString &identifier);
     bool archive(const QString &identifier, plist_t options);
     bool removeArchive(const QString &identifier);
+    bool restore(const QString &identifier);
     bool lookupArchives();
 
     bool sendStatus(const char *status, int percent = -1);

@@ -281,6 +281,15 @@ private slots:
         QVERIFY(entries.contains(QStringLiteral("Container/Documents/Meeting notes.txt")));
         QVERIFY(QFileInfo::exists(appsDir(m_iPhone) + QLatin1Char('/') + kNotes));   // SkipUninstall
 
+        // Restore puts the archived data back over what changed since.
+        const QString notesDocs = appsDir(m_iPhone) + QLatin1Char('/') + kNotes + QStringLiteral("/Documents/");
+        QVERIFY(QFile::remove(notesDocs + QStringLiteral("Meeting notes.txt")));
+        QVERIFY(QFile(notesDocs + QStringLiteral("later.txt")).open(QIODevice::WriteOnly));
+        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-r"), kNotes}, &out), 0);
+        QVERIFY(out.contains("Restore: Complete"));
+        QVERIFY(QFileInfo::exists(notesDocs + QStringLiteral("Meeting notes.txt")));
+        QVERIFY(!QFileInfo::exists(notesDocs + QStringLiteral("later.txt")));
+
         QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-L")}, &out), 0);
         QVERIFY(out.contains("Total: 1 archived apps\n"));
         QVERIFY(out.contains("com.northwind.pocketnotes - Pocket Notes 4.2.1.0"));
@@ -298,6 +307,8 @@ private slots:
         QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-w"), QStringLiteral("-a"), kMaps,
                             QStringLiteral("-o"), QStringLiteral("uninstall")}, &out), 0);
         QVERIFY(!QFileInfo::exists(appsDir(m_iPhone) + QLatin1Char('/') + kMaps));
+        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-r"), kMaps}, &out), 0);
+        QVERIFY(QFileInfo::exists(appsDir(m_iPhone) + QLatin1Char('/') + kMaps + QStringLiteral("/TrailMaps.app/Info.plist")));
 
         QByteArray err;
         QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-a"), QStringLiteral("com.example.none")}, &out, &err), 128);
@@ -311,6 +322,8 @@ private slots:
         QCOMPARE(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-a"), kNotes}, &out, &err), 128);
         QVERIFY2(err.contains("Got error \"UnknownCommand\""), err.constData());
         QCOMPARE(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-R"), kNotes}, &out, &err), 128);
+        QVERIFY2(err.contains("Got error \"UnknownCommand\""), err.constData());
+        QCOMPARE(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-r"), kNotes}, &out, &err), 128);
         QVERIFY2(err.contains("Got error \"UnknownCommand\""), err.constData());
         // -L reports the library's code of UnknownCommand.
         QVERIFY(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-L")}, &out, &err) != 0);
