@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -175,7 +176,14 @@ void VServer::acceptLoop()
         m_workers.emplace_back();
         Worker *worker = &m_workers.back();
         worker->fd = fd;
-        worker->thread = std::thread(&VServer::serveClient, this, worker);
+        try {
+            worker->thread = std::thread(&VServer::serveClient, this, worker);
+        } catch (const std::system_error &) {
+            // Out of threads: this client is turned away, the server goes on.
+            DIAG_LOG("cannot start a connection thread");
+            m_workers.pop_back();
+            ::close(fd);
+        }
     }
 }
 
