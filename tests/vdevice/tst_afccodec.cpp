@@ -52,6 +52,17 @@ private slots:
         QCOMPARE(int(Afc::decodeHeader(raw.constData(), &header)), expected);
     }
 
+    void boundsLengthsBeforeAllocating()
+    {
+        Afc::Header header = Afc::dataHeader(1, 1 << 20);
+        QVERIFY(Afc::acceptableLengths(header));
+        QVERIFY(!Afc::acceptableLengths(header, 1000));
+        header.entireLength = header.thisLength = Afc::kHeaderSize + Afc::kMaxHeaderData + 1;
+        QVERIFY(!Afc::acceptableLengths(header));
+        header = Afc::dataHeader(1, (1ull << 40) + (1ull << 31));
+        QVERIFY(!Afc::acceptableLengths(header));
+    }
+
     void valueAndDataResponses()
     {
         const std::string status = Afc::valuePacket(Afc::OpStatus, 7, Afc::ObjectNotFound);

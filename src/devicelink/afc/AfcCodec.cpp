@@ -48,6 +48,12 @@ HeaderCheck decodeHeader(const char in[kHeaderSize], Header *header)
     return HeaderCheck::Ok;
 }
 
+bool acceptableLengths(const Header &header, uint64_t maxPayload)
+{
+    return header.thisLength >= kHeaderSize && header.entireLength >= header.thisLength
+        && header.headerDataLength() <= kMaxHeaderData && header.payloadLength() <= maxPayload;
+}
+
 std::string packet(uint64_t operation, uint64_t packetNum, const std::string &headerData,
                    const std::string &payload)
 {

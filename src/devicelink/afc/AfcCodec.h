@@ -135,6 +135,11 @@ void encodeHeader(const Header &header, char out[kHeaderSize]);
 // Bounds on header data and payload are the caller's (they depend on the op).
 HeaderCheck decodeHeader(const char in[kHeaderSize], Header *header);
 
+// Whether a decoded header may have its body read: header data within
+// kMaxHeaderData and payload within maxPayload. Both sides check this before
+// allocating; a client also compares the packet number with its request's.
+bool acceptableLengths(const Header &header, uint64_t maxPayload = kMaxPayload);
+
 // A whole packet: header, header data, payload.
 std::string packet(uint64_t operation, uint64_t packetNum, const std::string &headerData,
                    const std::string &payload = std::string());
