@@ -141,7 +141,11 @@ QString VAppStore::bundleDir(const QString &identifier) const
 
 PlistPtr VAppStore::infoPlist(const QString &identifier) const
 {
-    const QString bundle = bundleDir(identifier);
+    return readInfo(bundleDir(identifier));
+}
+
+PlistPtr VAppStore::readInfo(const QString &bundle)
+{
     if (bundle.isEmpty())
         return makePlistPtr();
     const QString path = bundle + QStringLiteral("/Info.plist");
@@ -181,7 +185,11 @@ QByteArray VAppStore::metadata(const QString &identifier) const
 
 QByteArray VAppStore::sinf(const QString &identifier) const
 {
-    const QString bundle = bundleDir(identifier);
+    return sinfIn(bundleDir(identifier));
+}
+
+QByteArray VAppStore::sinfIn(const QString &bundle)
+{
     if (bundle.isEmpty())
         return QByteArray();
     const QFileInfoList files = QDir(bundle + QStringLiteral("/SC_Info"))
@@ -213,7 +221,7 @@ QByteArray VAppStore::iconPng(const QString &identifier) const
 qint64 VAppStore::treeSize(const QString &path)
 {
     const QFileInfo root(path);
-    if (root.isSymLink())
+    if (path.isEmpty() || root.isSymLink())
         return 0;
     if (root.isFile())
         return root.size();
@@ -235,7 +243,11 @@ qint64 VAppStore::staticDiskUsage(const QString &identifier) const
 
 qint64 VAppStore::dynamicDiskUsage(const QString &identifier) const
 {
-    const QString bundle = bundleFolder(identifier);
+    return dataUsage(identifier, bundleFolder(identifier));
+}
+
+qint64 VAppStore::dataUsage(const QString &identifier, const QString &bundle) const
+{
     if (bundle.isEmpty())
         return 0;
     qint64 total = 0;
@@ -250,28 +262,30 @@ qint64 VAppStore::dynamicDiskUsage(const QString &identifier) const
 
 PlistPtr VAppStore::attributes(const QString &identifier, const QStringList &wanted) const
 {
-    PlistPtr info = infoPlist(identifier);
-    if (!info)
+    // The bundle is looked up once: every attribute below derives from it.
+    const QString bundle = bundleFolder(identifier);
+    const QString bundlePath = bundle.isEmpty() ? QString() : appDir(identifier) + QLatin1Char('/') + bundle;
+    PlistPtr all = readInfo(bundlePath);
+    if (!all)
         return makePlistPtr();
-    PlistPtr all = makePlistPtr(plist_copy(info.get()));
     const auto want = [&wanted](const char *key) {
         return wanted.isEmpty() || wanted.contains(QLatin1String(key));
     };
     VAppPlist::setString(all.get(), "CFBundleIdentifier", identifier);
     VAppPlist::setString(all.get(), "ApplicationType", applicationType(identifier));
-    VAppPlist::setString(all.get(), "Path", kDevicePrefix + identifier + QLatin1Char('/') + bundleFolder(identifier));
+    VAppPlist::setString(all.get(), "Path", kDevicePrefix + identifier + QLatin1Char('/') + bundle);
     VAppPlist::setString(all.get(), "Container", kDevicePrefix + identifier);
     if (want("StaticDiskUsage"))
-        VAppPlist::setUint(all.get(), "StaticDiskUsage", quint64(staticDiskUsage(identifier)));
+        VAppPlist::setUint(all.get(), "StaticDiskUsage", quint64(treeSize(bundlePath)));
     if (want("DynamicDiskUsage"))
-        VAppPlist::setUint(all.get(), "DynamicDiskUsage", quint64(dynamicDiskUsage(identifier)));
+        VAppPlist::setUint(all.get(), "DynamicDiskUsage", quint64(dataUsage(identifier, bundle)));
     if (want("iTunesMetadata")) {
         const QByteArray meta = metadata(identifier);
         if (!meta.isEmpty())
             VAppPlist::setData(all.get(), "iTunesMetadata", meta);
     }
     if (want("ApplicationSINF")) {
-        const QByteArray signature = sinf(identifier);
+        const QByteArray signature = sinfIn(bundlePath);
         if (!signature.isEmpty())
             VAppPlist::setData(all.get(), "ApplicationSINF", signature);
     }

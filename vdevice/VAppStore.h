@@ -83,6 +83,9 @@ public:
 
 private:
     PlistPtr record(const QString &identifier) const;
+    static PlistPtr readInfo(const QString &bundleDir);
+    static QByteArray sinfIn(const QString &bundleDir);
+    qint64 dataUsage(const QString &identifier, const QString &bundleFolder) const;
 
     QString m_appsDir;
 };
