@@ -76,7 +76,8 @@ bool VInstallationProxy::handle(plist_t request)
     // changes anything, as a device whose operation fails leaves the apps as
     // they were. (The connection turns the answer into the injected Error.)
     const bool changesApps = command == QLatin1String("Install") || command == QLatin1String("Upgrade")
-        || command == QLatin1String("Uninstall") || command == QLatin1String("Archive");
+        || command == QLatin1String("Uninstall") || command == QLatin1String("Archive")
+        || command == QLatin1String("Restore");
     if (changesApps && !m_conn.faults().errorReply.empty())
         return sendError(VAppError::UnknownCommand);
     if (command == QLatin1String("Browse"))
