@@ -43,6 +43,7 @@ class TestCli : public QObject
     VDeviceProfile m_phone;
     QString m_packages;
     std::string m_ctlOutput;
+    QString m_socket;   // another usbmuxd socket than the server's
 
     QString state() const { return m_dir->path() + QStringLiteral("/state"); }
     QString appDir(const QString &appId) const
@@ -55,7 +56,8 @@ class TestCli : public QObject
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"), QStringLiteral("UNIX:") + m_server->socketPath());
+        env.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"),
+                   QStringLiteral("UNIX:") + (m_socket.isEmpty() ? m_server->socketPath() : m_socket));
         env.insert(QStringLiteral("TMPDIR"), m_dir->path());
         env.insert(QStringLiteral("WINEPREFIX"), m_dir->path() + QStringLiteral("/no-wine"));
         process.setProcessEnvironment(env);
@@ -153,6 +155,11 @@ private slots:
         r = cli({QStringLiteral("info")});
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("No device is connected.\n"));
+        m_socket = m_dir->path() + QStringLiteral("/nobody.sock");
+        r = cli({QStringLiteral("list")});
+        m_socket.clear();
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("Cannot reach usbmuxd.\n"));
 
         for (const QStringList &bad : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
                                        QStringList{QStringLiteral("export"), QStringLiteral("com.x")},

@@ -38,12 +38,14 @@ int onPasscode(const char *deviceId)
     return 0;
 }
 
-// How many USB devices usbmuxd knows right now.
-size_t usbDeviceCount()
+// How many USB devices usbmuxd knows right now; -1 when it does not answer.
+int usbDeviceCount()
 {
     usbmuxd_device_info_t *list = nullptr;
     const int count = usbmuxd_get_device_list(&list);
-    size_t usb = 0;
+    if (count < 0)
+        return -1;
+    int usb = 0;
     for (int i = 0; i < count; ++i) {
         if (list[i].conn_type == CONNECTION_TYPE_USB)
             ++usb;
@@ -71,14 +73,18 @@ CliDeviceFinder::~CliDeviceFinder()
 
 bool CliDeviceFinder::start(int timeoutMs)
 {
-    const size_t expected = usbDeviceCount();
+    // Without a usbmuxd the device link's event thread never settles and
+    // stopping it would wait for ever: do not start it.
+    const int expected = usbDeviceCount();
+    if (expected < 0)
+        return false;
     const QByteArray temp = QDir::tempPath().toUtf8() + "/";
     if (DVPT_Init(onChange, temp.constData(), "", 0, onPasscode, 1) != 0)
         return false;
     m_started = true;
     std::unique_lock<std::mutex> lock(g_mutex);
     g_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                       [expected] { return g_arrived.size() + g_refused.size() >= expected; });
+                       [expected] { return g_arrived.size() + g_refused.size() >= size_t(expected); });
     return true;
 }
 

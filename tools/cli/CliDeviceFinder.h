@@ -14,7 +14,7 @@ public:
     CliDeviceFinder(const CliDeviceFinder &) = delete;
     CliDeviceFinder &operator=(const CliDeviceFinder &) = delete;
 
-    // False when the device link cannot start.
+    // False when usbmuxd does not answer or the device link cannot start.
     bool start(int timeoutMs = 20000);
     // The device identifiers that arrived, sorted.
     QStringList devices() const;
