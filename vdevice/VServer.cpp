@@ -311,6 +311,7 @@ bool VServer::connectRequest(Worker *worker, uint32_t tag, plist_t request, bool
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         worker->device = device.get();
+        worker->service = service;
     }
     // From here the socket is the device's: the connection owns the descriptor.
     *handedOver = true;
@@ -391,11 +392,11 @@ void VServer::broadcast(const std::string &packet)
         writeFull(fd, packet);
 }
 
-void VServer::closeDeviceConnections(VDevice *device)
+void VServer::closeDeviceConnections(VDevice *device, const std::string &service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (Worker &worker : m_workers) {
-        if (worker.device == device && worker.fd >= 0)
+        if (worker.device == device && worker.fd >= 0 && (service.empty() || worker.service == service))
             ::shutdown(worker.fd, SHUT_RDWR);
     }
 }

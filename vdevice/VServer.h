@@ -53,7 +53,8 @@ public:
 
     // ctl commands: list | attach UDID | detach UDID | lock UDID | unlock UDID
     // | trust UDID | untrust UDID | fault UDID SERVICE KIND [ARG]
-    // | clear-faults UDID. Output text; false on failure.
+    // | clear-faults UDID | end-sessions UDID (closes the lockdown
+    // connections, as a device ends idle sessions). Output text; false on failure.
     bool control(const std::vector<std::string> &args, std::string *output);
 
 private:
@@ -67,6 +68,7 @@ private:
         std::thread thread;
         int fd = -1;
         VDevice *device = nullptr;   // set once the connection reaches a device
+        std::string service;         // and the service it reached
         bool done = false;
     };
 
@@ -79,7 +81,8 @@ private:
     std::string pairRecordReply(uint32_t tag, const std::string &type, plist_t request);
     std::string controlReply(uint32_t tag, plist_t request);
     void broadcast(const std::string &packet);
-    void closeDeviceConnections(VDevice *device);
+    // Shuts the device's connections down (only those of one service when given).
+    void closeDeviceConnections(VDevice *device, const std::string &service = std::string());
     std::string pairRecordPath(const std::string &udid) const;
 
     QString m_stateDir;

@@ -2,13 +2,15 @@
 
 #include "VServer.h"
 
+#include "VLockdown.h"
+
 #include <sstream>
 
 namespace {
 
 const char kUsage[] =
     "commands: list | attach UDID | detach UDID | lock UDID | unlock UDID | trust UDID"
-    " | untrust UDID | fault UDID SERVICE KIND [ARG] | clear-faults UDID";
+    " | untrust UDID | fault UDID SERVICE KIND [ARG] | clear-faults UDID | end-sessions UDID";
 
 } // namespace
 
@@ -58,6 +60,8 @@ bool VServer::control(const std::vector<std::string> &args, std::string *output)
         target->setTrusted(command == "trust");
     } else if (command == "clear-faults") {
         target->clearFaults();
+    } else if (command == "end-sessions") {
+        closeDeviceConnections(target.get(), VLockdown::kServiceName);
     } else if (command == "fault" && (args.size() == 4 || args.size() == 5)) {
         std::string reason;
         if (!target->addFault(args[2], args[3], args.size() == 5 ? args[4] : std::string(), &reason)) {

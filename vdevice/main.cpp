@@ -3,7 +3,7 @@
 //   appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]
 //   appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID | lock UDID
 //                      | unlock UDID | trust UDID | untrust UDID
-//                      | fault UDID SERVICE KIND [ARG] | clear-faults UDID
+//                      | fault UDID SERVICE KIND [ARG] | clear-faults UDID | end-sessions UDID
 
 #include "VControlClient.h"
 #include "VDeviceFolder.h"
@@ -28,7 +28,7 @@ int usage()
                  "usage: appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]\n"
                  "       appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID\n"
                  "           | lock UDID | unlock UDID | trust UDID | untrust UDID\n"
-                 "           | fault UDID SERVICE KIND [ARG] | clear-faults UDID\n"
+                 "           | fault UDID SERVICE KIND [ARG] | clear-faults UDID | end-sessions UDID\n"
                  "fault kinds: drop N, error NAME, freespace BYTES, delay MS, garbage, hugelength;\n"
                  "SERVICE is a service name (com.apple.afc, com.apple.mobile.lockdown, ...) or '*'\n");
     return 2;

@@ -393,6 +393,24 @@ private slots:
         QCOMPARE(zorn_dvpt_FileClose(id, ref), 0);
     }
 
+    void endedSessionIsOpenedAgain()
+    {
+        QVERIFY(startScanning());
+        QVERIFY(g_events.waitChange(1, &m_id));
+        ServicePtr first(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
+        QVERIFY(first);
+        // The device ends the idle lockdown session; the next service start
+        // shakes hands again instead of failing.
+        ctl({"end-sessions", m_phone.udid.toStdString()});
+        ServicePtr second(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
+        QVERIFY(second);
+        uint64_t ref = 0;
+        QCOMPARE(zorn_dvpt_fopenEx(second->fileService, "probe.txt", "wb", &ref), 0);
+        QCOMPARE(zorn_dvpt_FileCloseEx(second->fileService, ref), 0);
+        QVERIFY(QFile::exists(mediaFile(m_phone, QStringLiteral("probe.txt"))));
+        QCOMPARE(g_events.pendingChanges(), size_t(0));   // no removal was reported
+    }
+
     void ejectReportsRemovalUntilReplugged()
     {
         QVERIFY(startScanning());
