@@ -393,6 +393,17 @@ private slots:
         QCOMPARE(zorn_dvpt_FileClose(id, ref), 0);
     }
 
+    void scanningWithoutUsbmuxdStopsCleanly()
+    {
+        qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + m_dir->filePath(QStringLiteral("nobody.sock")).toLocal8Bit());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(startScanning());
+        QVERIFY(!g_events.waitChange(1, nullptr, 300));
+        DVPT_Shutdown();
+        QVERIFY(timer.elapsed() < 5000);
+    }
+
     void endedSessionIsOpenedAgain()
     {
         QVERIFY(startScanning());
