@@ -4,6 +4,7 @@
 #include "AppHandler.h"
 #include "DeviceFixture.h"
 #include "DiagLog.h"
+#include "FakePrefix.h"
 #include "RecordingTask.h"
 #include "VDemoCatalog.h"
 #include "ipodzip.h"
@@ -203,6 +204,26 @@ private slots:
         AppInfoItem item;
         QVERIFY(other.item(m_app.identifier, &item));
         QCOMPARE(item.documents.size(), m_app.documents.size());
+    }
+
+    void exportToiTunesWritesIntoTheImportFolder()
+    {
+        start();
+        FakePrefix prefix;
+        prefix.installItunes(QStringLiteral("9.1.1.11"));
+        prefix.writeLibrary(QStringLiteral("iTunesPrefs.xml"),
+                            QStringLiteral("file://localhost/C:/users/tester/Music/iTunes/iTunes%20Media/"));
+        const QString media = prefix.local(QStringLiteral("C:/users/tester/Music/iTunes/iTunes Media"));
+        QVERIFY(QDir().mkpath(media));
+        qputenv("WINEPREFIX", prefix.path().toLocal8Bit());
+        RecordingTask task(AppTask::ExportApptoiTunesTask);
+        const int rc = m_handler->exportToiTunes(m_app.identifier.toUtf8(), true, &task);
+        qunsetenv("WINEPREFIX");
+        QCOMPARE(rc, 0);
+        const QString expected = media + QStringLiteral("/Automatically Add to iTunes/") + m_app.name + QLatin1Char(' ')
+            + m_app.shortVersion + QStringLiteral(".ipa");
+        QVERIFY2(QFile::exists(expected), qPrintable(expected));
+        QVERIFY(entriesOf(expected).contains(QString::fromStdString(m_device->id(0))));
     }
 
     void exportToiTunesNeedsITunes()
