@@ -131,7 +131,9 @@ private slots:
         AppTaskCtrl::instance()->removeDevice(QStringLiteral("devA"));
         AppTaskCtrl::instance()->removeDevice(QStringLiteral("devB"));
         AppTaskManager::instance()->removeDevice(QStringLiteral("devA"));
+        // The threads are gone; deliver what they sent before the tasks go.
         // Tasks made here are retired by no model, so none is deleted behind our back.
+        QCoreApplication::sendPostedEvents();
         qDeleteAll(m_owned);
         m_owned.clear();
     }
