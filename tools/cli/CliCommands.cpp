@@ -7,6 +7,7 @@
 #include "CliDeviceFinder.h"
 #include "CliJson.h"
 #include "CliSession.h"
+#include "DiagLog.h"
 #include "DocModel.h"
 #include "IPodDeviceInfo.h"
 #include "ZAppInfoItem.h"
@@ -26,10 +27,17 @@ void out(const QString &text)
     std::fputs("\n", stdout);
 }
 
-void err(const QString &text)
+void note(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stderr);
     std::fputs("\n", stderr);
+}
+
+// An error the user reads; the diagnostic log gets it too.
+void err(const QString &text)
+{
+    DIAG_LOG(text.toUtf8().constData());
+    note(text);
 }
 
 void outJson(const QJsonDocument &doc)
@@ -88,7 +96,7 @@ int CliCommands::run()
     } else {
         err(QStringLiteral("Several devices are connected; choose one with -d ID:"));
         for (const QString &each : ids)
-            err(QStringLiteral("  ") + each);
+            note(QStringLiteral("  ") + each);
         return NoDevice;
     }
 
@@ -137,7 +145,7 @@ int CliCommands::info(CliSession &session)
     const IPodDeviceInfo &info = session.handler()->deviceInfo();
     double total = 0, free = 0, block = 0;
     if (!deviceDiskSpace(session.handler()->deviceId(), &total, &free, &block))
-        err(QStringLiteral("warning: cannot read the free space of the device"));
+        note(QStringLiteral("warning: cannot read the free space of the device"));
     if (m_o.json) {
         QJsonObject object = CliJson::device(info);
         object.insert(QStringLiteral("freeBytes"), free);

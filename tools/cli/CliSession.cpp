@@ -8,6 +8,7 @@
 #include "AppTaskManager.h"
 #include "CliMessages.h"
 #include "CliProgress.h"
+#include "DiagLog.h"
 #include "DocModel.h"
 #include "InstallAppTask.h"
 
@@ -108,6 +109,7 @@ int CliSession::run(const QList<AppTask *> &tasks)
                     if (severity == CliMessages::Warning)
                         std::fprintf(stderr, "warning: %s\n", message.toLocal8Bit().constData());
                     else if (severity == CliMessages::Failure) {
+                        DIAG_LOG(message.toUtf8().constData());
                         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
                         exitCode = 1;
                     }
