@@ -6,12 +6,15 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
 
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
+
+#include <usbmuxd.h>
 
 namespace {
 
@@ -48,11 +51,14 @@ DeviceFixture::DeviceFixture(std::vector<int> profiles, bool demoApps)
                 return;
         }
         m_profiles.push_back(p);
+        m_udids << p.udid;
     }
+    m_udids.sort();
     m_server = std::make_unique<VServer>(stateDir());
-    if (!m_server->start(m_dir.path() + QStringLiteral("/mux.sock"), &m_error))
+    if (!m_server->start(socketPath(), &m_error))
         return;
-    qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + m_server->socketPath().toLocal8Bit());
+    qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + socketPath().toLocal8Bit());
+    libusbmuxd_set_use_inotify(0);
     DVPT_SetServiceTimeout(5000);
     m_ok = true;
 }
@@ -109,4 +115,32 @@ bool DeviceFixture::fault(int index, const std::string &service, const std::stri
     if (!arg.empty())
         args.push_back(arg);
     return ctl(args);
+}
+
+bool DeviceFixture::control(const QStringList &args)
+{
+    std::vector<std::string> list;
+    for (const QString &arg : args)
+        list.push_back(arg.toStdString());
+    std::string output;
+    const bool done = ctl(list, &output);
+    if (!done)
+        qWarning("ctl %s: %s", qPrintable(args.join(QLatin1Char(' '))), output.c_str());
+    return done;
+}
+
+int DeviceFixture::run(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (out)
+        *out = process.readAllStandardOutput();
+    if (err)
+        *err = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
-// An in-process virtual device server with a fresh state folder, the device
-// link scanning it, and the arrivals it reported. One fixture per test:
-// construct in init(), destroy in cleanup().
+// An in-process virtual device server with a fresh state folder, reached
+// through USBMUXD_SOCKET_ADDRESS by the device link (startScanning) or by the
+// real clients, and the arrivals the device link reported. One fixture per
+// test: construct in init(), destroy in cleanup().
 
 #include "VDeviceFolder.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -30,6 +32,10 @@ public:
     QString deviceDir(int index) const;
     QString appsDir(int index) const { return deviceDir(index) + QStringLiteral("/apps"); }
     QString mediaDir(int index) const { return deviceDir(index) + QStringLiteral("/media"); }
+    QString mediaDir(const QString &udid) const { return stateDir() + QLatin1Char('/') + udid + QStringLiteral("/media"); }
+    QString socketPath() const { return m_dir.path() + QStringLiteral("/mux.sock"); }
+    // UDIDs in the server's order, so udid(0) has device number 1.
+    QString udid(int index) const { return m_udids.value(index); }
     const VDeviceProfile &profile(int index) const { return m_profiles.at(size_t(index)); }
     VServer &server() { return *m_server; }
 
@@ -41,11 +47,18 @@ public:
     // A ctl command of the virtual device ("fault", udid, service, kind, arg...).
     bool ctl(const std::vector<std::string> &args, std::string *output = nullptr);
     bool fault(int index, const std::string &service, const std::string &kind, const std::string &arg = std::string());
+    // The same, warning when the server refuses it.
+    bool control(const QStringList &args);
+
+    // Runs a program (a Debian tool) to its end; -1 when it did not finish.
+    static int run(const QString &program, const QStringList &args, QByteArray *out = nullptr,
+                   QByteArray *err = nullptr);
 
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<VServer> m_server;
     std::vector<VDeviceProfile> m_profiles;
+    QStringList m_udids;
     bool m_ok = false;
     QString m_error;
 };

