@@ -2,16 +2,16 @@
 // socket: discovery, the passcode flow, values, services, files, faults.
 
 #include "DevPort.h"
+#include "DeviceFixture.h"
 #include "DiagLog.h"
+#include "TestData.h"
 #include "VDevice.h"
-#include "VDeviceFolder.h"
 #include "VServer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QDateTime>
 #include <QTest>
 
@@ -90,22 +90,13 @@ int onPasscode(const char *id)
     return g_events.passcodeAnswer;
 }
 
-QByteArray patterned(int size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 7 + i / 251) & 0xff);
-    return data;
-}
-
 } // namespace
 
 class TestDeviceLink : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir *m_dir = nullptr;
-    VServer *m_server = nullptr;
+    std::unique_ptr<DeviceFixture> m_fixture;
     VDeviceProfile m_phone;
     VDeviceProfile m_pad;
     std::string m_id;
@@ -113,7 +104,7 @@ class TestDeviceLink : public QObject
     std::string ctl(std::vector<std::string> args)
     {
         std::string out;
-        if (!m_server->control(args, &out))
+        if (!m_fixture->ctl(args, &out))
             qWarning("ctl failed: %s", out.c_str());
         return out;
     }
@@ -122,37 +113,19 @@ class TestDeviceLink : public QObject
         g_events.initThread = std::this_thread::get_id();
         return DVPT_Init(onChange, "/tmp/", "", 0, onPasscode, 1) == 0;
     }
-    QString mediaFile(const VDeviceProfile &p, const QString &relative) const
-    {
-        return m_dir->path() + QStringLiteral("/state/") + p.udid + QStringLiteral("/media/") + relative;
-    }
+    QString mediaFile(const QString &relative) const { return m_fixture->mediaDir(0) + QLatin1Char('/') + relative; }
 
 private slots:
     void init()
     {
         g_events.reset();
-        m_dir = new QTemporaryDir;
-        qputenv("TMPDIR", m_dir->path().toLocal8Bit());
-        const QString state = m_dir->path() + QStringLiteral("/state");
-        QDir().mkpath(state);
-        m_phone = VDeviceFolder::defaultProfile(0);
+        m_fixture = std::make_unique<DeviceFixture>();
+        QVERIFY2(m_fixture->ok(), qPrintable(m_fixture->error()));
+        m_phone = m_fixture->profile(0);
         m_pad = VDeviceFolder::defaultProfile(1);
-        QString error;
-        QVERIFY2(VDeviceFolder::create(state, m_phone, &error), qPrintable(error));
-        const QString socket = m_dir->path() + QStringLiteral("/mux.sock");
-        m_server = new VServer(state);
-        QVERIFY2(m_server->start(socket, &error), qPrintable(error));
-        qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + socket.toLocal8Bit());
         DVPT_SetServiceTimeout(3000);
     }
-    void cleanup()
-    {
-        DVPT_Shutdown();
-        delete m_server;
-        m_server = nullptr;
-        delete m_dir;
-        m_dir = nullptr;
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void arrivalValuesAndFamilies()
     {
@@ -178,7 +151,7 @@ private slots:
 
         uint64_t free = 0, total = 0, block = 0;
         QVERIFY(DVPT_GetDiskSpace(m_id.c_str(), &free, &total, &block) != 0);
-        const auto device = m_server->device(m_phone.udid);
+        const auto device = m_fixture->server().device(m_phone.udid);
         QCOMPARE(free, device->freeBytes());
         QCOMPARE(total, device->totalBytes());
         QVERIFY(total > free);
@@ -194,7 +167,7 @@ private slots:
     void attachDetachAndTwoDevices()
     {
         QString error;
-        QVERIFY(VDeviceFolder::create(m_dir->path() + QStringLiteral("/state"), m_pad, &error));
+        QVERIFY(VDeviceFolder::create(m_fixture->stateDir(), m_pad, &error));
         QVERIFY(startScanning());
         std::string phoneId;
         QVERIFY(g_events.waitChange(1, &phoneId));
@@ -246,7 +219,7 @@ private slots:
         QVERIFY(g_events.waitChange(1, &m_id));
         const char *id = m_id.c_str();
         QCOMPARE(zorn_dvpt_DirectoryCreate(id, "PublicStaging"), 0);
-        const QByteArray data = patterned(5 * 1024 * 1024 + 17);
+        const QByteArray data = TestData::patterned(5 * 1024 * 1024 + 17);
         const std::string path = m_id + "/PublicStaging/big.zip";
         uint64_t ref = 0;
         QCOMPARE(zorn_dvpt_fopen(id, path.c_str(), "wb", &ref), 0);
@@ -258,9 +231,8 @@ private slots:
         QCOMPARE(zorn_dvpt_FileTell(id, ref), int64_t(data.size()));
         QCOMPARE(zorn_dvpt_FileClose(id, ref), 0);
 
-        QFile onDisk(mediaFile(m_phone, QStringLiteral("PublicStaging/big.zip")));
-        QVERIFY(onDisk.open(QIODevice::ReadOnly));
-        QCOMPARE(QCryptographicHash::hash(onDisk.readAll(), QCryptographicHash::Sha1),
+        QCOMPARE(QCryptographicHash::hash(TestData::readFile(mediaFile(QStringLiteral("PublicStaging/big.zip"))),
+                                          QCryptographicHash::Sha1),
                  QCryptographicHash::hash(data, QCryptographicHash::Sha1));
 
         // Without the identifier prefix the path names the same file.
@@ -282,9 +254,9 @@ private slots:
         QCOMPARE(zorn_dvpt_FileClose(id, ref), 0);
 
         QCOMPARE(zorn_dvpt_RenamePath(id, path.c_str(), (m_id + "/PublicStaging/renamed.zip").c_str()), 0);
-        QVERIFY(QFile::exists(mediaFile(m_phone, QStringLiteral("PublicStaging/renamed.zip"))));
+        QVERIFY(QFile::exists(mediaFile(QStringLiteral("PublicStaging/renamed.zip"))));
         QCOMPARE(zorn_dvpt_RemovePath(id, "PublicStaging/renamed.zip"), 0);
-        QVERIFY(!QFile::exists(mediaFile(m_phone, QStringLiteral("PublicStaging/renamed.zip"))));
+        QVERIFY(!QFile::exists(mediaFile(QStringLiteral("PublicStaging/renamed.zip"))));
         QVERIFY(zorn_dvpt_fopen(id, "PublicStaging/missing", "rb", &ref) != 0);
         QVERIFY(zorn_dvpt_fopen(id, "../../escape", "wb", &ref) != 0);
         QVERIFY(zorn_dvpt_FileClose(id, 0xdead) != 0);
@@ -294,7 +266,7 @@ private slots:
     {
         QVERIFY(startScanning());
         QVERIFY(g_events.waitChange(1, &m_id));
-        QDir().mkpath(mediaFile(m_phone, QStringLiteral("Documents")));
+        QDir().mkpath(mediaFile(QStringLiteral("Documents")));
         ServiceConnection *conn = zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc");
         QVERIFY(conn && conn->service && conn->fileService);
         const int fs = conn->fileService;
@@ -362,10 +334,7 @@ private slots:
         QFETCH(QString, arg);
         QVERIFY(startScanning());
         QVERIFY(g_events.waitChange(1, &m_id));
-        QFile big(mediaFile(m_phone, QStringLiteral("big.bin")));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write(patterned(2 * 1024 * 1024));
-        big.close();
+        QVERIFY(TestData::writeFile(mediaFile(QStringLiteral("big.bin")), TestData::patterned(2 * 1024 * 1024)));
 
         std::vector<std::string> args{"fault", m_phone.udid.toStdString(), "com.apple.afc", kind.toStdString()};
         if (!arg.isEmpty())
@@ -395,7 +364,7 @@ private slots:
 
     void scanningWithoutUsbmuxdStopsCleanly()
     {
-        qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + m_dir->filePath(QStringLiteral("nobody.sock")).toLocal8Bit());
+        qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + (m_fixture->root() + QStringLiteral("/nobody.sock")).toLocal8Bit());
         QElapsedTimer timer;
         timer.start();
         QVERIFY(startScanning());
@@ -418,7 +387,7 @@ private slots:
         uint64_t ref = 0;
         QCOMPARE(zorn_dvpt_fopenEx(second->fileService, "probe.txt", "wb", &ref), 0);
         QCOMPARE(zorn_dvpt_FileCloseEx(second->fileService, ref), 0);
-        QVERIFY(QFile::exists(mediaFile(m_phone, QStringLiteral("probe.txt"))));
+        QVERIFY(QFile::exists(mediaFile(QStringLiteral("probe.txt"))));
         QCOMPARE(g_events.pendingChanges(), size_t(0));   // no removal was reported
     }
 

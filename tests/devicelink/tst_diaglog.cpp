@@ -46,14 +46,10 @@ private slots:
         m_dir = nullptr;
     }
 
-    void namesFollowTheProgram()
+    void entryHasHeaderAndDetail()
     {
         QCOMPARE(DiagLog::logPath(), m_dir->path() + QLatin1String("/tst_diaglog.1.log"));
         QCOMPARE(DiagLog::twinPath(), m_dir->path() + QLatin1String("/tst_diaglog.2.log"));
-    }
-
-    void entryHasHeaderAndDetail()
-    {
         errno = 0x2a;
         Probe().report();
         const auto lines = linesOf(DiagLog::logPath());

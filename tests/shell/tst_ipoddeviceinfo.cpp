@@ -69,17 +69,6 @@ private slots:
         QCOMPARE(info.identifier(), QByteArray("3-00008030-001A2B3C4D5E6F70"));
     }
 
-    void fieldsCopied()
-    {
-        IPodDeviceInfo info;
-        info.fillFrom("1-abc", {{"DeviceName", "Anna’s iPhone"}, {"DeviceIdentifier", "abc"},
-                                {"SerialNumber", "F2LXYZ"}, {"ProductVersion", "9.3.5"}});
-        QCOMPARE(QString::fromUtf8(info.name()), QStringLiteral("Anna’s iPhone"));
-        QCOMPARE(info.deviceIdentifier(), QByteArray("abc"));
-        QCOMPARE(info.serialNumber(), QByteArray("F2LXYZ"));
-        QCOMPARE(info.firmwareVersion(), QByteArray("9.3.5"));
-    }
-
     void versionComparison_data()
     {
         QTest::addColumn<QByteArray>("a");
