@@ -4,6 +4,7 @@
 #include "AppHandler.h"
 #include "DeviceFixture.h"
 #include "RecordingTask.h"
+#include "TestData.h"
 #include "VPackageBuilder.h"
 
 #include <QDir>
@@ -18,14 +19,6 @@ Q_DECLARE_METATYPE(std::string)
 namespace {
 
 const char kApp[] = "com.test.files";
-
-QByteArray patterned(int size, char seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        data[i] = char(seed + (i * 13) % 251);
-    return data;
-}
 
 } // namespace
 
@@ -58,10 +51,7 @@ class TestAppDocuments : public QObject
     QString local(const QString &name, const QByteArray &content)
     {
         const QString path = m_device->root() + QStringLiteral("/local/") + name;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(content);
+        TestData::writeFile(path, content);
         return path;
     }
     QString onDevice(const QString &name) const
@@ -95,7 +85,7 @@ private slots:
     void addReportsProgressAndSizes()
     {
         start();
-        const QByteArray content = patterned(700000, 'a');
+        const QByteArray content = TestData::patterned(700000, 'a');
         const QString file = local(QStringLiteral("report.pdf"), content);
         QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         QSignalSpy changedDoc(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
@@ -170,7 +160,7 @@ private slots:
         start(0);
         QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("keep.bin"), "old content").toUtf8(), nullptr), 0);
         QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "300000"));
-        const QString big = local(QStringLiteral("new/keep.bin"), patterned(2 * 1024 * 1024, 'k'));
+        const QString big = local(QStringLiteral("new/keep.bin"), TestData::patterned(2 * 1024 * 1024, 'k'));
         QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         RecordingTask task(AppTask::AppAddDocTask);
         task.overwriteAnswer = true;
@@ -186,7 +176,7 @@ private slots:
     void copyToTheComputer()
     {
         start();
-        const QByteArray content = patterned(300000, 'c');
+        const QByteArray content = TestData::patterned(300000, 'c');
         QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("photo.jpg"), content).toUtf8(), nullptr), 0);
         const QString target = m_device->root() + QStringLiteral("/out/photo.jpg");
         QDir().mkpath(QFileInfo(target).path());
@@ -207,7 +197,7 @@ private slots:
     void droppedCopyLeavesNoPartialFile()
     {
         start();
-        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("big.bin"), patterned(2000000, 'b')).toUtf8(), nullptr), 0);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("big.bin"), TestData::patterned(2000000, 'b')).toUtf8(), nullptr), 0);
         QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "500000"));
         const QString target = m_device->root() + QStringLiteral("/out/big.bin");
         QDir().mkpath(QFileInfo(target).path());

@@ -6,6 +6,7 @@
 #include "DiagLog.h"
 #include "FakePrefix.h"
 #include "RecordingTask.h"
+#include "TestData.h"
 #include "VDemoCatalog.h"
 #include "ipodzip.h"
 
@@ -14,24 +15,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <zip.h>
-
 #include <memory>
 
 namespace {
-
-QStringList entriesOf(const QString &package)
-{
-    QStringList names;
-    int error = 0;
-    zip_t *z = zip_open(QFile::encodeName(package).constData(), ZIP_RDONLY, &error);
-    if (!z)
-        return names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i)
-        names << QString::fromUtf8(zip_get_name(z, zip_uint64_t(i), 0));
-    zip_discard(z);
-    return names;
-}
 
 VDemoApp sharingApp()
 {
@@ -79,16 +65,6 @@ private slots:
         m_device.reset();
     }
 
-    void exportNamesTheFile()
-    {
-        start();
-        const QByteArray id = m_app.identifier.toUtf8();
-        const QString version = m_app.shortVersion;
-        QCOMPARE(m_handler->exportFileName(id, true), m_app.name + QLatin1Char(' ') + version + QStringLiteral(".ipa"));
-        QCOMPARE(m_handler->exportFileName(id, false),
-                 m_app.name + QLatin1Char(' ') + version + QStringLiteral("(including documents).ipa"));
-    }
-
     void exportWithDocumentsIsTaggedAndComplete()
     {
         start();
@@ -104,7 +80,7 @@ private slots:
         }
         QVERIFY(firstHalf && secondHalf);
 
-        const QStringList names = entriesOf(target);
+        const QStringList names = TestData::zipEntries(target);
         QVERIFY(names.contains(QString::fromStdString(m_device->id(0))));
         QVERIFY(std::any_of(names.begin(), names.end(), [](const QString &n) {
             return n.startsWith(QLatin1String("Payload/")) && n.endsWith(QLatin1String(".app/Info.plist"));
@@ -115,7 +91,7 @@ private slots:
         RecordingTask alone(AppTask::ExportApptoPCTask);
         const QString appOnly = m_out + QStringLiteral("/alone.ipa");
         QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), true, appOnly.toUtf8(), &alone), 0);
-        const QStringList aloneNames = entriesOf(appOnly);
+        const QStringList aloneNames = TestData::zipEntries(appOnly);
         QVERIFY(!aloneNames.isEmpty());
         QVERIFY(std::none_of(aloneNames.begin(), aloneNames.end(),
                              [](const QString &n) { return n.startsWith(QLatin1String("Container/")); }));
@@ -151,18 +127,14 @@ private slots:
             QCOMPARE(m_handler->Load(), 0);
 
         const QString target = m_out + QStringLiteral("/app.ipa");
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("the previous export");
-        old.close();
+        QVERIFY(TestData::writeFile(target, "the previous export"));
         RecordingTask task(AppTask::ExportApptoPCTask);
         const int rc = m_handler->AppArchive(m_app.identifier.toUtf8(), false, target.toUtf8(), &task);
         if (result)
             QCOMPARE(rc, result);
         else
             QVERIFY(rc < 0 && rc != -1009 && rc != -1008);   // failed in the copy
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("the previous export"));
+        QCOMPARE(TestData::readFile(target), QByteArray("the previous export"));
         QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("app.ipa")});
     }
 
@@ -223,7 +195,7 @@ private slots:
         const QString expected = media + QStringLiteral("/Automatically Add to iTunes/") + m_app.name + QLatin1Char(' ')
             + m_app.shortVersion + QStringLiteral(".ipa");
         QVERIFY2(QFile::exists(expected), qPrintable(expected));
-        QVERIFY(entriesOf(expected).contains(QString::fromStdString(m_device->id(0))));
+        QVERIFY(TestData::zipEntries(expected).contains(QString::fromStdString(m_device->id(0))));
     }
 
     void exportToiTunesNeedsITunes()

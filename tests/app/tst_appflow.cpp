@@ -10,6 +10,7 @@
 #include "AppTaskParams.h"
 #include "DeviceFixture.h"
 #include "DocModel.h"
+#include "TestData.h"
 #include "InstallAppTask.h"
 #include "AppAddDocTask.h"
 #include "VDemo.h"
@@ -177,10 +178,7 @@ private slots:
         const int docsBefore = page.docs->rowCount();
         for (const QString &name : {QStringLiteral("b.txt"), QStringLiteral("a.txt")}) {
             const QString local = m_device->root() + QLatin1Char('/') + name;
-            QFile file(local);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(100000, name.at(0).toLatin1()));
-            file.close();
+            QVERIFY(TestData::writeFile(local, QByteArray(100000, name.at(0).toLatin1())));
             QVERIFY(runToEnd(page.docs->createTask(page.handler.get(), AppTask::AppAddDocTask, {sample->record.appId, local})));
         }
         QCOMPARE(page.docs->rowCount(), docsBefore + 2);

@@ -5,6 +5,7 @@
 #include "DeviceFixture.h"
 #include "DiagLog.h"
 #include "RecordingTask.h"
+#include "TestData.h"
 #include "VDemoCatalog.h"
 #include "VPackageBuilder.h"
 
@@ -121,8 +122,6 @@ private slots:
         QTest::addColumn<QString>("service");
         QTest::addColumn<QString>("kind");
         QTest::newRow("list-garbage") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("garbage");
-        QTest::newRow("list-huge-length") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("hugelength");
-        QTest::newRow("list-error") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("error");
         QTest::newRow("list-dropped") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop");
         QTest::newRow("springboard-garbage") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("garbage");
     }
@@ -139,15 +138,6 @@ private slots:
         QVERIFY(timer.elapsed() < 5000);
         if (service.contains(QLatin1String("installation")))
             QCOMPARE(loaded.count(), 0);   // never an empty list for a device that did not answer
-    }
-
-    void nonDeviceIdentifierLoadsNothing()
-    {
-        AppHandler handler("C:\\music");
-        QSignalSpy loaded(&handler, &AppHandler::data_loadcompleted);
-        QCOMPARE(handler.Load(), -1);
-        QCOMPARE(loaded.count(), 0);
-        QVERIFY(handler.items().isEmpty());
     }
 
     void installReportsBothHalves()
@@ -198,13 +188,10 @@ private slots:
             builder.setInfo(QStringLiteral("MinimumOSVersion"), QStringLiteral("8.2.1"));
         else if (kind == QLatin1String("badinfo"))
             builder.setRawInfoPlist("<?xml version=\"1.0\"?><plist><dict><key>broken");
-        if (kind == QLatin1String("text")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("not a package");
-        } else if (kind != QLatin1String("missing")) {
+        if (kind == QLatin1String("text"))
+            QVERIFY(TestData::writeFile(path, "not a package"));
+        else if (kind != QLatin1String("missing"))
             package(QStringLiteral("refused.ipa"), builder);
-        }
         RecordingTask task;
         QCOMPARE(m_handler->AppInstall(path.toUtf8(), &task), result);
         QVERIFY(staged().isEmpty());   // nothing reached the device
@@ -230,11 +217,7 @@ private slots:
         RecordingTask first;
         QCOMPARE(m_handler->AppInstall(package(QStringLiteral("v1.ipa"), v1).toUtf8(), &first), -1003);
         const QString document = m_device->appsDir(0) + QStringLiteral("/com.test.keep/Documents/notes.txt");
-        QDir().mkpath(QFileInfo(document).path());
-        QFile doc(document);
-        QVERIFY(doc.open(QIODevice::WriteOnly));
-        doc.write("precious");
-        doc.close();
+        QVERIFY(TestData::writeFile(document, "precious"));
 
         VPackageBuilder v2(QStringLiteral("com.test.keep"));
         v2.setVersion(QStringLiteral("2.0")).setInfo(QStringLiteral("UIFileSharingEnabled"), true);
@@ -265,9 +248,7 @@ private slots:
         QCOMPARE(removed.count(), 1);
         QCOMPARE(added.count(), 1);
         QCOMPARE(added.at(0).at(0).value<AppInfoItem>().version, QStringLiteral("2.0"));
-        QFile kept(document);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("precious"));
+        QCOMPARE(TestData::readFile(document), QByteArray("precious"));
     }
 
     void uninstall()

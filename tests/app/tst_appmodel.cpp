@@ -101,7 +101,6 @@ private slots:
         QTest::addColumn<quint64>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("zero") << quint64(0) << QStringLiteral("0.00 KB");
-        QTest::newRow("900k") << quint64(900 * 1024) << QStringLiteral("900.00 KB");
         QTest::newRow("one-mib") << (quint64(1) << 20) << QStringLiteral("1024.00 KB");
         QTest::newRow("one-mib-plus-one") << (quint64(1) << 20) + 1 << QStringLiteral("1.00 MB");
         QTest::newRow("one-gib") << (quint64(1) << 30) << QStringLiteral("1024.00 MB");
@@ -143,11 +142,7 @@ private slots:
         item.icon.fill(Qt::red);
         load({item, app(QStringLiteral("com.b"), QStringLiteral("B"))});
 
-        QCOMPARE(m_model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
-        QCOMPARE(m_model->headerData(6, Qt::Vertical).toString(), QStringLiteral("Document Size"));
-        QCOMPARE(m_model->headerData(8, Qt::Horizontal).toString(), QStringLiteral("Release Date"));
         QVERIFY(!m_model->headerData(0, Qt::Horizontal).isValid());
-        QVERIFY(!m_model->headerData(9, Qt::Horizontal).isValid());
         QCOMPARE(AppModel::headerIconPath(0), QStringLiteral(":/images/checkbox.png"));
         QCOMPARE(AppModel::headerIconPath(1), QStringLiteral(":/images/checkbox_.png"));
         QCOMPARE(AppModel::headerIconPath(2), QStringLiteral(":/images/checkedbox.png"));
@@ -233,33 +228,6 @@ private slots:
         QCOMPARE(m_model->itemAt(0)->record.name, QStringLiteral("B"));
     }
 
-    void documentSignalsAreRelayed()
-    {
-        load({app(QStringLiteral("com.a"), QStringLiteral("A"))});
-        QSignalSpy docChanged(m_model.get(), &AppModel::data_sharedDocChanged);
-        QSignalSpy docRemoved(m_model.get(), &AppModel::data_sharedDocRemoved);
-        QSignalSpy docAdded(m_model.get(), &AppModel::data_sharedDocAdded);
-        AppInfoItem item = app(QStringLiteral("com.a"), QStringLiteral("A"));
-        DocItemInfo doc;
-        doc.name = QStringLiteral("a.txt");
-        doc.path = QStringLiteral("devM/Documents/a.txt");
-        item.documents << doc;
-        emit m_handler->data_app_docAdded(item, doc, nullptr);
-        QCOMPARE(docAdded.count(), 1);
-        QCOMPARE(m_model->itemAt(0)->record.documents.size(), 1);
-        emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, doc);
-        QCOMPARE(docChanged.count(), 1);
-        QCOMPARE(docChanged.at(0).at(1).value<DATACHANGED_REASON>(), DOC_SIZE_CHANGED);
-        // The service sends the record before the document leaves it.
-        emit m_handler->data_itemchanged(item, DOC_REMOVED, doc);
-        QCOMPARE(docRemoved.count(), 1);
-        QCOMPARE(m_model->itemAt(0)->record.documents.size(), 0);
-        emit m_handler->data_itemchanged(item, DOC_CHANGED_RESERVED, doc);
-        QCOMPARE(docChanged.count() + docRemoved.count(), 2);
-        emit m_handler->data_itemchanged(app(QStringLiteral("com.none"), QString()), DOC_REMOVED, doc);
-        QCOMPARE(docRemoved.count(), 1);
-    }
-
     void finishedTasks_data()
     {
         QTest::addColumn<int>("kind");
@@ -270,8 +238,6 @@ private slots:
         QTest::newRow("install-untagged") << int(AppTask::InstallAppTask) << -1003 << 1;
         QTest::newRow("export-ok") << int(AppTask::ExportApptoPCTask) << 0 << 0;
         QTest::newRow("export-fails") << int(AppTask::ExportApptoPCTask) << -1009 << 1;
-        QTest::newRow("itunes-fails") << int(AppTask::ExportApptoiTunesTask) << -1008 << 1;
-        QTest::newRow("uninstall-fails") << int(AppTask::UninstallAppTask) << -1 << 1;
         QTest::newRow("load") << int(AppTask::LoadAppDataTask) << -1 << 0;
     }
     void finishedTasks()

@@ -99,7 +99,6 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("progress");
         QTest::newRow("success") << 0 << 100;
-        QTest::newRow("declined-replace") << -1005 << 0;
         QTest::newRow("device-error") << -1008 << 0;
     }
     void executeFrame()
@@ -163,12 +162,6 @@ private slots:
             seen.insert(task.id());
             QVERIFY(qAbs(m.captured(1).toLongLong() - QDateTime::currentSecsSinceEpoch()) <= 1);
         }
-    }
-
-    void metaTypesAreRegistered()
-    {
-        for (const char *name : {"AppTask *", "AppTask::TASK_STATUS", "AppTask::DATA_CHANGED", "std::string"})
-            QVERIFY2(QMetaType::fromName(name).isValid(), name);
     }
 };
 

@@ -7,7 +7,6 @@
 #include "AppTaskManager.h"
 #include "AppTaskParams.h"
 #include "ExportApptoPCTask.h"
-#include "ExportDoctoPCTask.h"
 #include "InstallAppTask.h"
 #include "UninstallAppTask.h"
 #include "ZAppInfoItem.h"
@@ -300,17 +299,7 @@ private slots:
         QVERIFY(exportPc->appOnly());
         QCOMPARE(exportPc->targetPath(), QStringLiteral("/x/Notes 1.0.ipa"));
         QCOMPARE(exportPc->savePath(), exportPc->targetPath());
-
-        auto *exportDoc = static_cast<ExportDoctoPCTask *>(manager->create(
-            m_a.get(), AppTask::ExportDoctoPCTask,
-            {QStringLiteral("com.example.notes"), QStringLiteral("/out/a.txt"), QStringLiteral("a.txt")}));
-        QCOMPARE(exportDoc->docName(), QStringLiteral("a.txt"));
-        QCOMPARE(exportDoc->savePath(), QStringLiteral("/out/a.txt"));
-        QCOMPARE(exportDoc->targetPath(), exportDoc->savePath());
-
-        AppTask *load = manager->create(m_a.get(), AppTask::LoadAppDataTask, {QStringLiteral("ignored")});
-        QVERIFY(load);
-        m_owned << uninstall << exportPc << exportDoc << load;
+        m_owned << uninstall << exportPc;
     }
 
     void managerRegistry()

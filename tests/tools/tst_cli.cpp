@@ -1,8 +1,8 @@
 // appshuttle-cli against the virtual device: every command, its JSON, and
 // the failures with their messages and exit codes.
 
+#include "DeviceFixture.h"
 #include "VDemo.h"
-#include "VDeviceFolder.h"
 #include "VServer.h"
 
 #include <QDir>
@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -38,14 +37,13 @@ class TestCli : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<VServer> m_server;
+    std::unique_ptr<DeviceFixture> m_fixture;
     VDeviceProfile m_phone;
     QString m_packages;
     std::string m_ctlOutput;
     QString m_socket;   // another usbmuxd socket than the server's
 
-    QString state() const { return m_dir->path() + QStringLiteral("/state"); }
+    QString state() const { return m_fixture->stateDir(); }
     QString appDir(const QString &appId) const
     {
         return state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps/") + appId;
@@ -57,11 +55,11 @@ class TestCli : public QObject
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"),
-                   QStringLiteral("UNIX:") + (m_socket.isEmpty() ? m_server->socketPath() : m_socket));
-        env.insert(QStringLiteral("TMPDIR"), m_dir->path());
-        env.insert(QStringLiteral("WINEPREFIX"), m_dir->path() + QStringLiteral("/no-wine"));
+                   QStringLiteral("UNIX:") + (m_socket.isEmpty() ? m_fixture->socketPath() : m_socket));
+        env.insert(QStringLiteral("TMPDIR"), m_fixture->root());
+        env.insert(QStringLiteral("WINEPREFIX"), m_fixture->root() + QStringLiteral("/no-wine"));
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(m_dir->path());
+        process.setWorkingDirectory(m_fixture->root());
         const QString bin = qEnvironmentVariable("APPSHUTTLE_BIN_DIR") + QStringLiteral("/appshuttle-cli");
         process.start(bin, args);
         Result r;
@@ -79,31 +77,22 @@ class TestCli : public QObject
     bool addPad(QString *error)
     {
         const VDeviceProfile pad = VDeviceFolder::defaultProfile(1);
-        return VDeviceFolder::create(state(), pad, error) && m_server->attach(pad.udid, error);
+        return VDeviceFolder::create(state(), pad, error) && m_fixture->server().attach(pad.udid, error);
     }
 
 private slots:
     void init()
     {
-        m_dir.reset(new QTemporaryDir);
-        QVERIFY(m_dir->isValid());
-        QDir().mkpath(state());
-        m_phone = VDeviceFolder::defaultProfile(0);
-        QString error;
-        QVERIFY2(VDeviceFolder::create(state(), m_phone, &error), qPrintable(error));
-        QVERIFY2(VDemo::populateApps(state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps"), {1}, -1, &error),
-                 qPrintable(error));
-        m_packages = m_dir->path() + QStringLiteral("/packages");
+        // The iPhone with the demo apps, and the sample packages beside it.
+        m_fixture.reset(new DeviceFixture({0}, true));
+        QVERIFY2(m_fixture->ok(), qPrintable(m_fixture->error()));
+        m_phone = m_fixture->profile(0);
+        m_packages = m_fixture->root() + QStringLiteral("/packages");
         QDir().mkpath(m_packages);
+        QString error;
         QVERIFY2(!VDemo::writeSamplePackages(m_packages, &error).isEmpty(), qPrintable(error));
-        m_server.reset(new VServer(state()));
-        QVERIFY2(m_server->start(m_dir->path() + QStringLiteral("/mux.sock"), &error), qPrintable(error));
     }
-    void cleanup()
-    {
-        m_server.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void devicesAndInfo()
     {
@@ -129,7 +118,7 @@ private slots:
         const QJsonObject info = QJsonDocument::fromJson(r.out.toUtf8()).object();
         QCOMPARE(info.value(QStringLiteral("name")).toString(), m_phone.name);
         QCOMPARE(info.value(QStringLiteral("firmwareVersion")).toString(), m_phone.productVersion);
-        const auto phone = m_server->device(m_phone.udid);
+        const auto phone = m_fixture->server().device(m_phone.udid);
         QCOMPARE(info.value(QStringLiteral("freeBytes")).toDouble(), double(phone->freeBytes()));
         QCOMPARE(info.value(QStringLiteral("totalBytes")).toDouble(), double(phone->totalBytes()));
         r = cli({QStringLiteral("-d"), m_phone.udid, QStringLiteral("info")});
@@ -150,12 +139,12 @@ private slots:
         r = cli({QStringLiteral("devices")});
         QCOMPARE(r.out.count(QLatin1Char('\n')), 2);
 
-        QVERIFY(m_server->detach(m_phone.udid, &error));
-        QVERIFY(m_server->detach(VDeviceFolder::defaultProfile(1).udid, &error));
+        QVERIFY(m_fixture->server().detach(m_phone.udid, &error));
+        QVERIFY(m_fixture->server().detach(VDeviceFolder::defaultProfile(1).udid, &error));
         r = cli({QStringLiteral("info")});
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("No device is connected.\n"));
-        m_socket = m_dir->path() + QStringLiteral("/nobody.sock");
+        m_socket = m_fixture->root() + QStringLiteral("/nobody.sock");
         r = cli({QStringLiteral("list")});
         m_socket.clear();
         QCOMPARE(r.code, 3);
@@ -234,12 +223,12 @@ private slots:
                             "The app file \"Sample Future App.ipa\" cannot be installed on your device because it does "
                             "not support your iOS version.\n"));
 
-        r = cli({QStringLiteral("install"), m_dir->path() + QStringLiteral("/missing.ipa")});
+        r = cli({QStringLiteral("install"), m_fixture->root() + QStringLiteral("/missing.ipa")});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.startsWith(QStringLiteral("Cannot read the file")));
 
         // The device refuses the upload of the package.
-        QVERIFY(m_server->control({"fault", m_phone.udid.toStdString(), "com.apple.afc", "error", "23"}, &m_ctlOutput));
+        QVERIFY(m_fixture->ctl({"fault", m_phone.udid.toStdString(), "com.apple.afc", "error", "23"}, &m_ctlOutput));
         r = cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"Sample Documents App.ipa\" on your device.\n")),
@@ -248,7 +237,7 @@ private slots:
 
     void uninstallAndExport()
     {
-        const QString out = m_dir->path() + QStringLiteral("/out");
+        const QString out = m_fixture->root() + QStringLiteral("/out");
         Result r = cli({QStringLiteral("export"), QStringLiteral("com.soundbite.voicememos"), QStringLiteral("com.citygo.metro"),
                         QStringLiteral("--to"), out});
         QCOMPARE(r.code, 0);
@@ -280,7 +269,7 @@ private slots:
         QVERIFY(r.err.endsWith(QStringLiteral("Fail to copy the app \"Metro Transit\" to iTunes.\n")));
 
         // Too little room on the device to archive the app.
-        QVERIFY(m_server->control({"fault", m_phone.udid.toStdString(), "*", "freespace", "1000"}, &m_ctlOutput));
+        QVERIFY(m_fixture->ctl({"fault", m_phone.udid.toStdString(), "*", "freespace", "1000"}, &m_ctlOutput));
         r = cli({QStringLiteral("export"), QStringLiteral("com.citygo.metro"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.endsWith(QStringLiteral(
@@ -290,7 +279,7 @@ private slots:
         r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("Cannot add files. Insufficient space on your device.\n"));
-        QVERIFY(m_server->control({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
+        QVERIFY(m_fixture->ctl({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
 
         r = cli({QStringLiteral("uninstall"), QStringLiteral("com.citygo.metro"), QStringLiteral("com.nope")});
         QCOMPARE(r.code, 1);
@@ -312,7 +301,7 @@ private slots:
         QStringList onDevice = QDir(docsDir).entryList(QDir::Files);
         QCOMPARE(before.size(), onDevice.size());
 
-        const QString local = m_dir->path() + QStringLiteral("/note.txt");
+        const QString local = m_fixture->root() + QStringLiteral("/note.txt");
         QFile file(local);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(200000, 'n'));
@@ -329,7 +318,7 @@ private slots:
         r = cli({QStringLiteral("docs"), app});
         QVERIFY(r.out.contains(QStringLiteral("note.txt\t195.31 KB\t")));
 
-        const QString out = m_dir->path() + QStringLiteral("/docs-out");
+        const QString out = m_fixture->root() + QStringLiteral("/docs-out");
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 0);
         QFile copy(out + QStringLiteral("/note.txt"));
