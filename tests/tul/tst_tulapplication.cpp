@@ -3,7 +3,6 @@
 #include "TulSingleInstance.h"
 
 #include <QElapsedTimer>
-#include <QLibraryInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -22,8 +21,6 @@ private slots:
     void crashedHolderIsTakenOver();
     void commandLine_data();
     void commandLine();
-    void integrality();
-    void translators();
     void configuration();
 
 private:
@@ -144,13 +141,10 @@ void TestTulApplication::commandLine_data()
 
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
                           << QStringLiteral("--version") << QString();
-    QTest::newRow("short-help") << QStringList{QStringLiteral("-h")} << 0
-                                << QStringLiteral("Usage:") << QString();
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                              << QStringLiteral("AppShuttle " APPSHUTTLE_VERSION) << QString();
     QTest::newRow("unknown-option") << QStringList{QStringLiteral("--frobnicate")} << 0
                                     << QString() << QStringLiteral("frobnicate");
-    QTest::newRow("nothing-to-handle") << QStringList{} << 3 << QString() << QString();
     QTest::newRow("plain-argument") << QStringList{QStringLiteral("some.ipa")} << 3
                                     << QString() << QString();
 }
@@ -174,39 +168,6 @@ void TestTulApplication::commandLine()
         QVERIFY2(out.contains(outContains), qPrintable(out));
     if (!errContains.isEmpty())
         QVERIFY2(err.contains(errContains), qPrintable(err));
-}
-
-void TestTulApplication::integrality()
-{
-    auto *app = TulApplication::instance();
-    app->setTulfcVersion(1030);
-    QVERIFY(app->checkIntegrality());
-    app->setTulfcVersion(TulApplication::kTulfcVersion + 1);
-    QVERIFY(!app->checkIntegrality());
-    app->setTulfcVersion(1030);
-}
-
-void TestTulApplication::translators()
-{
-    auto *app = TulApplication::instance();
-    QTemporaryDir empty;
-    app->setTranslationsPath(empty.path());
-
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const int installed = app->installTranslators();
-    const bool haveGerman = QFileInfo::exists(
-        QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_de.qm"));
-    if (haveGerman) {
-        QCOMPARE(installed, 1);   // Qt's own; the program has none in an empty folder
-        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
-                 QStringLiteral("Abbrechen"));
-    }
-
-    // Installing again for another language replaces, never stacks.
-    QLocale::setDefault(QLocale(QLocale::C));
-    app->installTranslators();
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
-    app->setTranslationsPath(QString());
 }
 
 void TestTulApplication::configuration()
