@@ -145,9 +145,7 @@ private slots:
         RecordingTask task(AppTask::ExportApptoPCTask);
         QVERIFY(m_handler->AppArchive(m_app.identifier.toUtf8(), true, target.toUtf8(), &task) < 0);
         QVERIFY(leftovers().isEmpty());
-        QFile log(DiagLog::logPath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("does not archive apps"));
+        QVERIFY(TestData::readFile(DiagLog::logPath()).contains("does not archive apps"));
     }
 
     void exportedPackageReinstallsWithItsDocuments()
@@ -168,11 +166,8 @@ private slots:
         QCOMPARE(other.Load(), 0);
         RecordingTask task;
         QCOMPARE(other.AppInstall(target.toUtf8(), &task), -1003);
-        for (const auto &doc : m_app.documents) {
-            QFile restored(container + QStringLiteral("/Documents/") + doc.first);
-            QVERIFY2(restored.open(QIODevice::ReadOnly), qPrintable(restored.fileName()));
-            QCOMPARE(restored.readAll(), doc.second);
-        }
+        for (const auto &doc : m_app.documents)
+            QCOMPARE(TestData::readFile(container + QStringLiteral("/Documents/") + doc.first), doc.second);
         AppInfoItem item;
         QVERIFY(other.item(m_app.identifier, &item));
         QCOMPARE(item.documents.size(), m_app.documents.size());

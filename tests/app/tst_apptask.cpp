@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThread>
 
 #include <functional>
 
@@ -22,20 +21,6 @@ public:
 
 private:
     std::function<int(AppTask *)> m_op;
-};
-
-// What a receiver on the GUI thread sees of a task finishing elsewhere.
-struct FinishWatcher : QObject
-{
-    int errorSeenAtFinish = 1;
-    int progressSeenAtFinish = -1;
-    void onStatus(AppTask *task, AppTask::TASK_STATUS, AppTask::TASK_STATUS now)
-    {
-        if (now == AppTask::STATUS_FINISHED) {
-            errorSeenAtFinish = task->error();
-            progressSeenAtFinish = task->progress();
-        }
-    }
 };
 
 } // namespace
@@ -128,21 +113,6 @@ private slots:
             expected << AppTask::CHANGED_ERROR;
         expected << AppTask::CHANGED_STATUS;
         QCOMPARE(kinds, expected);
-    }
-
-    void finishedReceiverOnAnotherThreadSeesResult()
-    {
-        FakeTask task([](AppTask *) { return -1009; });
-        FinishWatcher watcher;
-        connect(&task, &AppTask::statusChanged, &watcher, &FinishWatcher::onStatus);
-        QThread worker;
-        task.moveToThread(&worker);
-        worker.start();
-        QMetaObject::invokeMethod(&task, "execute", Qt::QueuedConnection);
-        QTRY_COMPARE(watcher.errorSeenAtFinish, -1009);
-        QCOMPARE(watcher.progressSeenAtFinish, 0);
-        worker.quit();
-        worker.wait();
     }
 
     void identifiersAreUniqueAndIncreasing()

@@ -1,6 +1,7 @@
 #include "DevPort.h"
 #include "DiagLog.h"
 #include "PlistFrame.h"
+#include "TestData.h"
 #include "communication.h"
 
 #include <QElapsedTimer>
@@ -84,8 +85,7 @@ class TestChannel : public QObject
     }
     QByteArray logText() const
     {
-        QFile f(DiagLog::logPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return TestData::readFile(DiagLog::logPath());
     }
 
 private slots:
@@ -238,14 +238,6 @@ private slots:
         QVERIFY(logText().contains("mobilesync_receive"));
     }
 
-    void sendToClosedPeerFails()
-    {
-        ::close(m_peer);
-        m_peer = -1;
-        PlistPtr msg = statusMessage("x");
-        QCOMPARE(mobilesync_send(m_conn, msg.get()), -1);
-    }
-
     void findAppByBundleId()
     {
         PlistPtr apps = makePlistPtr(plist_new_array());
@@ -275,6 +267,7 @@ private slots:
         QTest::newRow("second-half-40") << 2 << 40 << 70;
         QTest::newRow("second-half-99") << 2 << 99 << 99;
         QTest::newRow("unknown-mode-40") << 7 << 40 << 40;
+        QTest::newRow("device-percent-beyond-100") << 2 << 250 << 100;
     }
     void statusModesScale()
     {
@@ -340,16 +333,7 @@ private slots:
         QCOMPARE(sink.progress, std::vector<int>{10});
     }
 
-    void untrustedPercentIsBounded()
-    {
-        sendFromPeer(statusMessage("Installing", 250).get());
-        sendFromPeer(statusMessage("Complete").get());
-        RecordingSink sink;
-        QCOMPARE(RecvStatus(m_conn, &sink, 2), 0);
-        QCOMPARE(sink.progress, std::vector<int>{100});
-    }
-
-    void invalidHandlesFail()
+    void invalidHandlesAndClosedPeersFail()
     {
         char buffer[4];
         QCOMPARE(zorn_dvpt_recv(987654, buffer, 4), -1);
@@ -358,6 +342,11 @@ private slots:
         bogus.service = 987654;
         plist_t got = nullptr;
         QCOMPARE(mobilesync_receive(&bogus, &got), -1);
+
+        ::close(m_peer);   // a peer that is gone
+        m_peer = -1;
+        PlistPtr msg = statusMessage("x");
+        QCOMPARE(mobilesync_send(m_conn, msg.get()), -1);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "DiagLog.h"
+#include "TestData.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,10 +18,7 @@ struct Probe
 
 QList<QByteArray> linesOf(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
+    QList<QByteArray> lines = TestData::readFile(path).split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;

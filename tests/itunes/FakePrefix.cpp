@@ -1,24 +1,13 @@
 #include "FakePrefix.h"
 
 #include "PeImageBuilder.h"
+#include "TestData.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QtEndian>
-
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-} // namespace
 
 FakePrefix::FakePrefix()
 {
@@ -34,21 +23,21 @@ QString FakePrefix::local(const QString &windowsPath) const
 
 void FakePrefix::setSystemReg(const QString &body)
 {
-    writeBytes(path() + QStringLiteral("/system.reg"),
+    TestData::writeFile(path() + QStringLiteral("/system.reg"),
                "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n"
                    + body.toUtf8());
 }
 
 void FakePrefix::setUserReg(const QString &body)
 {
-    writeBytes(path() + QStringLiteral("/user.reg"),
+    TestData::writeFile(path() + QStringLiteral("/user.reg"),
                "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
                    + body.toUtf8());
 }
 
 void FakePrefix::writeFile(const QString &windowsPath, const QByteArray &bytes)
 {
-    writeBytes(local(windowsPath), bytes);
+    TestData::writeFile(local(windowsPath), bytes);
 }
 
 void FakePrefix::installItunes(const QString &version, bool withClassId)

@@ -1,5 +1,6 @@
 #include "PeImageBuilder.h"
 #include "PeVersionReader.h"
+#include "TestData.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -44,10 +45,8 @@ private slots:
         QCOMPARE(versionOf(image), version);
 
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("iTunes.exe")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
-        file.close();
-        QCOMPARE(PeVersionReader::fileVersion(file.fileName()), version);
+        QVERIFY(TestData::writeFile(dir.filePath(QStringLiteral("iTunes.exe")), image));
+        QCOMPARE(PeVersionReader::fileVersion(dir.filePath(QStringLiteral("iTunes.exe"))), version);
     }
 
     void damagedFilesGiveNothing_data()

@@ -2,6 +2,7 @@
 // the failures with their messages and exit codes.
 
 #include "DeviceFixture.h"
+#include "TestData.h"
 #include "VDemo.h"
 #include "VServer.h"
 
@@ -302,10 +303,7 @@ private slots:
         QCOMPARE(before.size(), onDevice.size());
 
         const QString local = m_fixture->root() + QStringLiteral("/note.txt");
-        QFile file(local);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(200000, 'n'));
-        file.close();
+        QVERIFY(TestData::writeFile(local, QByteArray(200000, 'n')));
         r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), local});
         QCOMPARE(r.code, 0);
         QCOMPARE(QFileInfo(docsDir + QStringLiteral("/note.txt")).size(), qint64(200000));
@@ -321,9 +319,7 @@ private slots:
         const QString out = m_fixture->root() + QStringLiteral("/docs-out");
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 0);
-        QFile copy(out + QStringLiteral("/note.txt"));
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), QByteArray(200000, 'n'));
+        QCOMPARE(TestData::readFile(out + QStringLiteral("/note.txt")), QByteArray(200000, 'n'));
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("nothing.txt"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("No document named \"nothing.txt\" in the app.\n"));

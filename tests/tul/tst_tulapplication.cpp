@@ -1,3 +1,4 @@
+#include "TestData.h"
 #include "TulApplication.h"
 #include "TulPref.h"
 #include "TulSingleInstance.h"
@@ -186,10 +187,9 @@ void TestTulApplication::configuration()
     QVERIFY(!QFileInfo::exists(configHome.path() + QStringLiteral("/elsewhere.conf")));
 
     // A config home that is a file cannot hold the store (and root cannot override that).
-    QFile blocker(configHome.path() + QStringLiteral("/not-a-folder"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    qputenv("XDG_CONFIG_HOME", blocker.fileName().toLocal8Bit());
+    const QString blocker = configHome.path() + QStringLiteral("/not-a-folder");
+    QVERIFY(TestData::writeFile(blocker, QByteArray()));
+    qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
     QVERIFY(!app->initCfg(nullptr, true));
 }
 

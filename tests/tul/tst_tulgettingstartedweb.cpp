@@ -1,3 +1,4 @@
+#include "TestData.h"
 #include "TulGettingStartedWeb.h"
 
 #include <QFile>
@@ -16,28 +17,19 @@ private slots:
     void pageNameCannotLeaveTheFolder();
 
 private:
-    static void write(const QString &path, const QByteArray &content);
     std::unique_ptr<QTemporaryDir> dir;
     QString pageFolder;
 };
-
-void TestTulGettingStartedWeb::write(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 void TestTulGettingStartedWeb::init()
 {
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     pageFolder = dir->path() + QStringLiteral("/devicegettingstartedweb");
-    QVERIFY(QDir().mkpath(pageFolder));
-    write(pageFolder + QStringLiteral("/GettingStarted.html"),
-          "<html><body><h1>Welcome aboard</h1><img src=\"pic.png\">"
-          "<a href=\"https://example.invalid/\">more</a></body></html>");
-    write(dir->path() + QStringLiteral("/secret.html"), "<p>outside</p>");
+    QVERIFY(TestData::writeFile(pageFolder + QStringLiteral("/GettingStarted.html"),
+                                "<html><body><h1>Welcome aboard</h1><img src=\"pic.png\">"
+                                "<a href=\"https://example.invalid/\">more</a></body></html>"));
+    QVERIFY(TestData::writeFile(dir->path() + QStringLiteral("/secret.html"), "<p>outside</p>"));
 }
 
 void TestTulGettingStartedWeb::showsTheLocalPage()

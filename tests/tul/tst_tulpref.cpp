@@ -1,5 +1,6 @@
 #include "TulPref.h"
 #include "TulSkin.h"
+#include "TestData.h"
 
 #include <QFile>
 #include <QSettings>
@@ -67,12 +68,8 @@ void TestTulPref::roundTripAcrossStores()
 
 void TestTulPref::textFromTheFileConvertsOnlyWhenSound()
 {
-    QDir().mkpath(dir->path() + QStringLiteral("/prefs"));
-    QFile file(storePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\nEnableAutoUpdate=maybe\nAutoUpdateType=weekly\nlast_skin=dark\n"
-               "exporttolocal=/home/a,b\n");
-    file.close();
+    QVERIFY(TestData::writeFile(storePath(), "[General]\nEnableAutoUpdate=maybe\nAutoUpdateType=weekly\nlast_skin=dark\n"
+                                             "exporttolocal=/home/a,b\n"));
 
     TulPref pref(storePath());
     // A hand-edited value that does not parse gives the default, not false/0.

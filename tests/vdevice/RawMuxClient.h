@@ -37,7 +37,6 @@ public:
             ::close(m_fd);
     }
 
-    bool isOpen() const { return m_fd >= 0; }
     bool send(const std::string &bytes) { return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size()); }
 
     bool request(plist_t dict, uint32_t tag = 1) { return send(VMuxPacket::packet(tag, dict)); }
@@ -119,8 +118,6 @@ public:
             return makePlistPtr();
         return makePlistPtr(PlistFrame::parse(body.data(), body.size()));
     }
-
-    int fd() const { return m_fd; }
 
 private:
     int m_fd = -1;

@@ -313,9 +313,8 @@ private slots:
             // After vending the connection speaks AFC only.
             QCOMPARE(house_arrest_send_command(vended.client(), "VendContainer", "x"), HOUSE_ARREST_E_INVALID_MODE);
         }
-        QFile added(appsDir(m_iPhone) + QLatin1Char('/') + kNotes + QStringLiteral("/Documents/new.txt"));
-        QVERIFY(added.open(QIODevice::ReadOnly));
-        QCOMPARE(added.readAll(), QByteArray("hello"));
+        QCOMPARE(TestData::readFile(appsDir(m_iPhone) + QLatin1Char('/') + kNotes + QStringLiteral("/Documents/new.txt")),
+                 QByteArray("hello"));
 
         Vended documents(m_iPhone, "VendDocuments", kNotes);
         QCOMPARE(documents.status, QStringLiteral("Complete"));

@@ -2,7 +2,6 @@
 // daemon reaches it (VDeviceFolder::populate): devices, apps, home screen,
 // sample packages, and the same bytes on every run.
 
-#include "VAppLayout.h"
 #include "VAppPlist.h"
 #include "VAppStore.h"
 #include "VDemoCatalog.h"
@@ -48,13 +47,11 @@ private slots:
         QVERIFY2(VDeviceFolder::populate(dir.path(), options, &error), qPrintable(error));
         QCOMPARE(VDeviceFolder::deviceDirs(dir.path()).size(), 2);
 
+        // Which apps each device has, their icons, sizes and documents, the dock and
+        // the folder are read through the real clients in tst_vappservices and by
+        // the app service in tst_apphandler. Here: the mix the app's date and
+        // account readers must handle is really there.
         VAppStore iPhone(dir.path() + QLatin1Char('/') + VDeviceFolder::defaultProfile(0).udid + QStringLiteral("/apps"));
-        VAppStore iPad(dir.path() + QLatin1Char('/') + VDeviceFolder::defaultProfile(1).udid + QStringLiteral("/apps"));
-        QVERIFY(!iPhone.contains(QStringLiteral("com.littlehands.kidsdraw")));   // iPad only
-        QVERIFY(iPad.contains(QStringLiteral("com.littlehands.kidsdraw")));
-        QCOMPARE(iPhone.applicationType(QStringLiteral("com.apple.mobilesafari")), QStringLiteral("System"));
-
-        // Dates as date nodes and as strings, accounts at the top and nested.
         int dateNodes = 0, dateStrings = 0, topAccounts = 0, nestedOnly = 0, sharing = 0;
         for (const QString &id : iPhone.identifiers()) {
             if (iPhone.applicationType(id) == QLatin1String("System"))
@@ -66,24 +63,9 @@ private slots:
             plist_t info = plist_dict_get_item(meta.get(), "com.apple.iTunesStore.downloadInfo");
             QVERIFY(!VAppPlist::string(plist_dict_get_item(info, "accountInfo"), "AppleID").isEmpty());
             (plist_dict_get_item(meta.get(), "appleId") ? topAccounts : nestedOnly)++;
-            QVERIFY(iPhone.iconPng(id).startsWith("\x89PNG"));
-            QVERIFY(iPhone.staticDiskUsage(id) > 1024 * 1024);
-            if (iPhone.isFileSharingEnabled(id)) {
-                ++sharing;
-                QVERIFY2(!QDir(iPhone.appDir(id) + QStringLiteral("/Documents")).isEmpty(), qPrintable(id));
-            }
+            sharing += iPhone.isFileSharingEnabled(id) ? 1 : 0;
         }
         QVERIFY(dateNodes > 0 && dateStrings > 0 && topAccounts > 0 && nestedOnly > 0 && sharing >= 3);
-
-        VAppLayout layout(iPhone);
-        layout.load();
-        QCOMPARE(layout.dock.size(), 4);
-        bool folder = false;
-        for (const auto &page : layout.pages) {
-            for (const VAppLayout::Item &item : page)
-                folder = folder || (item.isFolder() && item.folderPages.value(0).size() == 2);
-        }
-        QVERIFY(folder);
         QCOMPARE(QDir(dir.path() + QStringLiteral("/packages")).entryList(QDir::Files).size(), 4);
     }
 

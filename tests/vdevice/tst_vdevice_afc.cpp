@@ -155,11 +155,7 @@ private slots:
         QFETCH(QString, path);
         // The media folder is <state>/<udid>/media; "outside" sits beside it.
         const QString outside = QDir(m_media).absoluteFilePath(QStringLiteral("../outside"));
-        QVERIFY(QDir().mkpath(outside));
-        QFile secret(outside + QStringLiteral("/secret.txt"));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("secret");
-        secret.close();
+        QVERIFY(TestData::writeFile(outside + QStringLiteral("/secret.txt"), "secret"));
         QVERIFY(QFile::link(outside, m_media + QStringLiteral("/escape")));
         QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), m_media + QStringLiteral("/secret-link")));
 
