@@ -26,7 +26,7 @@ private slots:
 
     void dropCutsTheConnectionAfterNBytes()
     {
-        QVERIFY(fault("com.apple.afc", "drop", "100000"));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "drop", "100000"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);   // lockdown is not affected
         const QByteArray data(1 << 20, 'a');
@@ -37,7 +37,7 @@ private slots:
         QVERIFY(m_fixture->control({QStringLiteral("clear-faults"), m_udid}));
         QCOMPARE(client.open(m_udid), 0);
         QCOMPARE(client.writeFile("download.bin", data), AFC_E_SUCCESS);
-        QVERIFY(fault("com.apple.afc", "drop", "5000"));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "drop", "5000"));
         QCOMPARE(client.open(m_udid), 0);
         QByteArray back;
         // libimobiledevice 1.3.0 reports a cut DATA packet as whole; the
@@ -58,7 +58,7 @@ private slots:
     {
         QFETCH(QString, arg);
         QFETCH(int, expected);
-        QVERIFY(fault("com.apple.afc", "error", arg.toUtf8().constData()));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "error", arg.toStdString()));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
         QCOMPARE(int(afc_make_directory(client.afc(), "Folder")), expected);
@@ -68,7 +68,7 @@ private slots:
 
     void errorAnswersPlistRequestsOncePerRequest()
     {
-        QVERIFY(fault(VLockdown::kServiceName, "error", "PasswordProtected"));
+        QVERIFY(m_fixture->fault(0, VLockdown::kServiceName, "error", "PasswordProtected"));
         RawMuxClient raw(m_fixture->socketPath());
         QVERIFY(raw.connectTo(number(), VLockdown::kPort));
         for (int i = 0; i < 2; ++i) {
@@ -88,7 +88,7 @@ private slots:
 
     void freeSpaceIsReportedAndEnforced()
     {
-        QVERIFY(fault("*", "freespace", "1000"));
+        QVERIFY(m_fixture->fault(0, "*", "freespace", "1000"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
         char *value = nullptr;
@@ -109,7 +109,7 @@ private slots:
 
     void delaySlowsEveryChunk()
     {
-        QVERIFY(fault("com.apple.afc", "delay", "150"));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "delay", "150"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
         QElapsedTimer timer;
@@ -121,7 +121,7 @@ private slots:
 
     void garbageReplyDoesNotParse()
     {
-        QVERIFY(fault(VLockdown::kServiceName, "garbage"));
+        QVERIFY(m_fixture->fault(0, VLockdown::kServiceName, "garbage"));
         RawMuxClient raw(m_fixture->socketPath());
         QVERIFY(raw.connectTo(number(), VLockdown::kPort));
         PlistPtr request = lockdownRequest("QueryType");
@@ -134,7 +134,7 @@ private slots:
         QVERIFY(DeviceFixture::run(QStringLiteral("ideviceinfo"), {QStringLiteral("-u"), m_udid}, nullptr, &err) != 0);
 
         QVERIFY(m_fixture->control({QStringLiteral("clear-faults"), m_udid}));
-        QVERIFY(fault("com.apple.afc", "garbage"));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "garbage"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
         QVERIFY(afc_make_directory(client.afc(), "Garbage") != AFC_E_SUCCESS);
@@ -142,7 +142,7 @@ private slots:
 
     void hugeLengthHeaderIsSentAndSurvived()
     {
-        QVERIFY(fault(VLockdown::kServiceName, "hugelength"));
+        QVERIFY(m_fixture->fault(0, VLockdown::kServiceName, "hugelength"));
         RawMuxClient raw(m_fixture->socketPath());
         QVERIFY(raw.connectTo(number(), VLockdown::kPort));
         PlistPtr request = lockdownRequest("QueryType");
@@ -155,7 +155,7 @@ private slots:
         // On AFC, read by hand: libimobiledevice 1.3.0 keeps polling a
         // closed socket for the announced bytes.
         QVERIFY(m_fixture->control({QStringLiteral("clear-faults"), m_udid}));
-        QVERIFY(fault("com.apple.afc", "hugelength"));
+        QVERIFY(m_fixture->fault(0, "com.apple.afc", "hugelength"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
         RawMuxClient afc(m_fixture->socketPath());
@@ -179,14 +179,6 @@ private slots:
     }
 
 private:
-    bool fault(const char *service, const char *kind, const char *arg = nullptr)
-    {
-        QStringList args {QStringLiteral("fault"), m_udid, QString::fromUtf8(service), QString::fromUtf8(kind)};
-        if (arg)
-            args << QString::fromUtf8(arg);
-        return m_fixture->control(args);
-    }
-
     uint32_t number() const { return m_fixture->server().deviceNumber(m_udid); }
 
     std::unique_ptr<DeviceFixture> m_fixture;
