@@ -323,18 +323,22 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("arg");
-        QTest::newRow("drop-mid-read") << QStringLiteral("drop") << QStringLiteral("300000");
-        QTest::newRow("garbage") << QStringLiteral("garbage") << QString();
-        QTest::newRow("huge-length") << QStringLiteral("hugelength") << QString();
-        QTest::newRow("silent-peer") << QStringLiteral("delay") << QStringLiteral("8000");
+        QTest::addColumn<bool>("writing");
+        QTest::newRow("drop-mid-read") << QStringLiteral("drop") << QStringLiteral("300000") << false;
+        QTest::newRow("drop-mid-write") << QStringLiteral("drop") << QStringLiteral("300000") << true;
+        QTest::newRow("garbage") << QStringLiteral("garbage") << QString() << false;
+        QTest::newRow("huge-length") << QStringLiteral("hugelength") << QString() << false;
+        QTest::newRow("silent-peer") << QStringLiteral("delay") << QStringLiteral("8000") << false;
     }
     void faultsFailPromptly()
     {
         QFETCH(QString, kind);
         QFETCH(QString, arg);
+        QFETCH(bool, writing);
         QVERIFY(startScanning());
         QVERIFY(g_events.waitChange(1, &m_id));
-        QVERIFY(TestData::writeFile(mediaFile(QStringLiteral("big.bin")), TestData::patterned(2 * 1024 * 1024)));
+        const QByteArray data = TestData::patterned(2 * 1024 * 1024);
+        QVERIFY(TestData::writeFile(mediaFile(QStringLiteral("big.bin")), data));
 
         std::vector<std::string> args{"fault", m_phone.udid.toStdString(), "com.apple.afc", kind.toStdString()};
         if (!arg.isEmpty())
@@ -344,9 +348,15 @@ private slots:
         timer.start();
         const char *id = m_id.c_str();
         uint64_t ref = 0;
-        int rc = zorn_dvpt_fopen(id, "big.bin", "rb", &ref);
+        int rc = zorn_dvpt_fopen(id, writing ? "copy.bin" : "big.bin", writing ? "wb" : "rb", &ref);
         char chunk[65535];
-        while (rc == 0) {
+        for (int at = 0; rc == 0; at += int(sizeof chunk)) {
+            if (writing) {
+                if (at >= data.size())
+                    break;
+                rc = zorn_dvpt_FileRefWrite(id, ref, data.constData() + at, uint32_t(qMin(int(sizeof chunk), int(data.size()) - at)));
+                continue;
+            }
             uint32_t n = sizeof chunk;
             rc = zorn_dvpt_FileRefRead(id, ref, chunk, &n);
             if (rc == 0 && n == 0)
