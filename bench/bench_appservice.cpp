@@ -8,6 +8,7 @@
 #include "AppHandler.h"
 #include "AppTask.h"
 #include "DevPort.h"
+#include "FirstDevice.h"
 #include "VPackageBuilder.h"
 
 #include <QCoreApplication>
@@ -22,25 +23,11 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::mutex g_mutex;
-std::condition_variable g_cv;
-std::string g_id;
-
-void onChange(int state, const char *id)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (state == 1)
-        g_id = id;
-    g_cv.notify_all();
-}
 
 class QuietTask : public AppTask
 {
@@ -128,13 +115,7 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + socket.toLocal8Bit());
-    DVPT_Init(onChange, "/tmp/", "", 0, nullptr, 1);
-    std::string id;
-    {
-        std::unique_lock<std::mutex> lock(g_mutex);
-        g_cv.wait_for(lock, std::chrono::seconds(20), [] { return !g_id.empty(); });
-        id = g_id;
-    }
+    const std::string id = FirstDevice::wait(20);
     if (id.empty()) {
         std::fprintf(stderr, "the device never arrived\n");
         return 1;

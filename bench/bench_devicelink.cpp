@@ -5,6 +5,7 @@
 //   bench_devicelink [--megabytes N] [--opens N]
 
 #include "DevPort.h"
+#include "FirstDevice.h"
 #include "VDeviceFolder.h"
 #include "VServer.h"
 
@@ -18,28 +19,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t kChunk = 65535;
-
-std::mutex g_mutex;
-std::condition_variable g_cv;
-std::string g_id;
-
-void onChange(int state, const char *id)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (state == 1)
-        g_id = id;
-    g_cv.notify_all();
-}
 
 double mbPerSecond(uint64_t bytes, qint64 ns)
 {
@@ -153,13 +140,7 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + server.socketPath().toLocal8Bit());
-    DVPT_Init(onChange, "/tmp/", "", 0, nullptr, 1);
-    std::string id;
-    {
-        std::unique_lock<std::mutex> lock(g_mutex);
-        g_cv.wait_for(lock, std::chrono::seconds(10), [] { return !g_id.empty(); });
-        id = g_id;
-    }
+    const std::string id = FirstDevice::wait(10);
     if (id.empty()) {
         std::fprintf(stderr, "the device never arrived\n");
         return 1;
