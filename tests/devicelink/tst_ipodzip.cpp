@@ -31,9 +31,11 @@ bool writeZip(const QString &path, const Entries &entries)
             zip_dir_add(z, name.c_str(), 0);
             continue;
         }
-        void *copy = std::malloc(size_t(qMax<qsizetype>(data.size(), 1)));
-        memcpy(copy, data.constData(), size_t(data.size()));
-        zip_source_t *src = zip_source_buffer(z, copy, zip_uint64_t(data.size()), 1);
+        // libzip frees a buffer it was given only when it is not empty.
+        void *copy = data.isEmpty() ? nullptr : std::malloc(size_t(data.size()));
+        if (copy)
+            memcpy(copy, data.constData(), size_t(data.size()));
+        zip_source_t *src = zip_source_buffer(z, copy, zip_uint64_t(data.size()), copy ? 1 : 0);
         if (zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE) < 0)
             return false;
     }
