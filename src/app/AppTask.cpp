@@ -33,8 +33,15 @@ void AppTask::registerMetaTypes()
     qRegisterMetaType<TaskStatusInfo>("TaskStatusInfo");
 }
 
+TaskStatusInfo AppTask::statusInfo() const
+{
+    std::lock_guard<std::mutex> lock(m_statusInfoMutex);
+    return m_statusInfo;
+}
+
 void AppTask::setStatusInfo(const TaskStatusInfo &info)
 {
+    std::lock_guard<std::mutex> lock(m_statusInfoMutex);
     m_statusInfo = info;
 }
 
@@ -46,19 +53,17 @@ void AppTask::setProgress(int progress)
 
 void AppTask::setStatus(TASK_STATUS status)
 {
-    if (status == m_status)
+    const TASK_STATUS old = m_status.exchange(status);
+    if (old == status)
         return;
-    const TASK_STATUS old = m_status;
-    m_status = status;
     emit statusChanged(this, old, status);
     emit dataChanged(this, CHANGED_STATUS);
 }
 
 void AppTask::setError(int error)
 {
-    if (error == m_error)
+    if (m_error.exchange(error) == error)
         return;
-    m_error = error;
     emit dataChanged(this, CHANGED_ERROR);
 }
 

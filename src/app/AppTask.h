@@ -7,14 +7,17 @@
 #include <QString>
 #include <QVariantList>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 class AppHandler;
 
 // One long operation on a device. Created on the GUI thread, executed on the
 // device's worker thread; reports through dataChanged and statusChanged.
-// The fields are plain values: receivers on other threads read them when
-// their queued slot runs and may see a later value than the one signalled.
+// Receivers on other threads read the fields when their queued slot runs and
+// may see a later value than the one signalled; every field is safe to read
+// from any thread while the worker writes it.
 class AppTask : public QObject, public StatusSink
 {
     Q_OBJECT
@@ -55,7 +58,7 @@ public:
     QString id() const { return m_id; }
     int progress() const { return m_progress; }
     int error() const { return m_error; }
-    TaskStatusInfo statusInfo() const { return m_statusInfo; }
+    TaskStatusInfo statusInfo() const;
 
     // No signal: the following setProgress announces the change.
     void setStatusInfo(const TaskStatusInfo &info) override;
@@ -93,12 +96,13 @@ protected:
 
 private:
     AppHandler *m_handler;
-    int m_kind;
+    const int m_kind;
+    mutable std::mutex m_statusInfoMutex;
     TaskStatusInfo m_statusInfo;
-    TASK_STATUS m_status = STATUS_CREATED;
-    QString m_id;
-    int m_progress = 0;
-    int m_error = 0;
+    std::atomic<TASK_STATUS> m_status{STATUS_CREATED};
+    const QString m_id;
+    std::atomic<int> m_progress{0};
+    std::atomic<int> m_error{0};
 };
 
 Q_DECLARE_METATYPE(AppTask *)

@@ -11,23 +11,25 @@ AppTaskThread::AppTaskThread(const QString &name)
 AppTaskThread::~AppTaskThread()
 {
     {
-        QMutexLocker lock(&m_mutex);
-        while (!m_queue.isEmpty()) {
-            AppTask *task = m_queue.takeFirst();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (AppTask *task : m_queue) {
             if (task)
                 task->cancel();
         }
-        m_queue.append(nullptr);
-        m_wake.wakeOne();
+        m_queue.clear();
+        m_queue.push_back(nullptr);
     }
+    m_wake.notify_one();
     wait();
 }
 
 void AppTaskThread::enqueue(AppTask *task)
 {
-    QMutexLocker lock(&m_mutex);
-    m_queue.append(task);
-    m_wake.wakeOne();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back(task);
+    }
+    m_wake.notify_one();
 }
 
 void AppTaskThread::run()
@@ -35,10 +37,10 @@ void AppTaskThread::run()
     for (;;) {
         AppTask *task = nullptr;
         {
-            QMutexLocker lock(&m_mutex);
-            while (m_queue.isEmpty())
-                m_wake.wait(&m_mutex);
-            task = m_queue.takeFirst();
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_queue.empty(); });
+            task = m_queue.front();
+            m_queue.pop_front();
         }
         if (!task)
             return;

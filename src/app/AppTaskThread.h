@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QList>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 class AppTask;
 
@@ -30,7 +31,9 @@ protected:
     void run() override;
 
 private:
-    QList<AppTask *> m_queue;   // a null entry stops the thread
-    QMutex m_mutex;
-    QWaitCondition m_wake;
+    // The standard primitives rather than Qt's so that the thread sanitizer
+    // sees the queue's synchronisation.
+    std::deque<AppTask *> m_queue;   // a null entry stops the thread
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
 };

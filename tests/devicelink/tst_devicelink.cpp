@@ -34,6 +34,11 @@ struct Events
     std::condition_variable cv;
     std::deque<std::pair<int, std::string>> changes;
     std::vector<std::string> passcodeAsks;
+    std::vector<std::string> asks()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return passcodeAsks;
+    }
     std::atomic<int> passcodeAnswer{0};
     std::function<void()> beforeAnswer;
     std::thread::id initThread;
@@ -200,8 +205,8 @@ private slots:
         ctl({"lock", m_phone.udid.toStdString()});
         g_events.passcodeAnswer = 0;
         QVERIFY(startScanning());
-        QTRY_VERIFY_WITH_TIMEOUT(!g_events.passcodeAsks.empty(), 10000);
-        QCOMPARE(QString::fromStdString(g_events.passcodeAsks.front()), QStringLiteral("1-") + m_phone.udid);
+        QTRY_VERIFY_WITH_TIMEOUT(!g_events.asks().empty(), 10000);
+        QCOMPARE(QString::fromStdString(g_events.asks().front()), QStringLiteral("1-") + m_phone.udid);
         QVERIFY(!g_events.waitChange(1, nullptr, 500));   // gave up: never announced
 
         // Plug in again; this time the user unlocks and asks to retry.
@@ -210,7 +215,7 @@ private slots:
         g_events.passcodeAnswer = 1;
         ctl({"attach", m_phone.udid.toStdString()});
         QVERIFY(g_events.waitChange(1, &m_id));
-        QCOMPARE(g_events.passcodeAsks.size(), size_t(2));
+        QCOMPARE(g_events.asks().size(), size_t(2));
     }
 
     void mediaFilesRoundTrip()
