@@ -42,7 +42,7 @@ int DeviceManager::init(DVPT_DeviceChangeCallback onChange, DVPT_PasscodeCallbac
 void DeviceManager::shutdown()
 {
     idevice_event_unsubscribe();
-    std::vector<std::thread> openers;
+    std::vector<Opener> openers;
     std::map<std::string, Entry> devices;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -55,8 +55,8 @@ void DeviceManager::shutdown()
     m_wake.notify_all();
     for (auto &entry : devices)
         entry.second.session->close();
-    for (auto &t : openers)
-        t.join();
+    for (auto &opener : openers)
+        opener.thread.join();
     if (m_dispatcher.joinable())
         m_dispatcher.join();
 }
@@ -77,9 +77,29 @@ void DeviceManager::deviceAdded(const std::string &udid)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_running || m_devices.count(udid) || m_ejected.count(udid))
         return;
+    reapOpeners();
     auto session = std::make_shared<DeviceSession>(udid);
     m_devices[udid].session = session;
-    m_openers.emplace_back([this, session] { openDevice(session); });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, session, done] {
+        openDevice(session);
+        *done = true;
+    });
+    m_openers.push_back({std::move(thread), done});
+}
+
+// Devices come and go all day: threads that finished opening one are joined
+// as the next arrives, so their stacks do not pile up.
+void DeviceManager::reapOpeners()
+{
+    for (auto it = m_openers.begin(); it != m_openers.end();) {
+        if (*it->done) {
+            it->thread.join();
+            it = m_openers.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void DeviceManager::openDevice(std::shared_ptr<DeviceSession> session)

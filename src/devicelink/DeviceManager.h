@@ -4,6 +4,7 @@
 
 #include <libimobiledevice/libimobiledevice.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -59,6 +60,13 @@ private:
     std::map<std::string, Entry> m_devices;        // by UDID
     std::set<std::string> m_ejected;               // UDIDs waiting for their removal
     std::deque<std::pair<int, std::string>> m_events;
+    struct Opener
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    void reapOpeners();   // with m_mutex held
+
     std::thread m_dispatcher;
-    std::vector<std::thread> m_openers;
+    std::vector<Opener> m_openers;
 };

@@ -200,6 +200,34 @@ private slots:
         QVERIFY(back != phoneId);   // a new usbmux number, as with a real replug
     }
 
+    void replugsDoNotPileUpThreads()
+    {
+        // A finished thread that nobody joins keeps its stack: a private
+        // mapping of the default stack size that no new thread can reuse.
+        auto threadStacks = [] {
+            QFile maps(QStringLiteral("/proc/self/maps"));
+            maps.open(QIODevice::ReadOnly);
+            int stacks = 0;
+            for (const QByteArray &line : maps.readAll().split('\n')) {
+                const QList<QByteArray> range = line.split(' ').first().split('-');
+                if (range.size() == 2 && line.contains(" rw-p ")
+                    && range[1].toULongLong(nullptr, 16) - range[0].toULongLong(nullptr, 16) == 8ull << 20)
+                    ++stacks;
+            }
+            return stacks;
+        };
+        QVERIFY(startScanning());
+        QVERIFY(g_events.waitChange(1, nullptr));
+        const int before = threadStacks();
+        for (int i = 0; i < 12; ++i) {
+            ctl({"detach", m_phone.udid.toStdString()});
+            QVERIFY(g_events.waitChange(0, nullptr));
+            ctl({"attach", m_phone.udid.toStdString()});
+            QVERIFY(g_events.waitChange(1, nullptr));
+        }
+        QVERIFY2(threadStacks() - before < 4, qPrintable(QString::number(threadStacks() - before)));
+    }
+
     void lockedDeviceAsksForPasscode()
     {
         ctl({"lock", m_phone.udid.toStdString()});
