@@ -1,5 +1,7 @@
 #include "VConnection.h"
 
+#include "DiagLog.h"
+
 #include "VDevice.h"
 
 #include <algorithm>
@@ -146,4 +148,17 @@ bool VConnection::sendPlist(plist_t message, bool xml)
     if (!PlistFrame::frame(message, xml, &packet))
         return false;
     return writeAll(packet.data(), packet.size());
+}
+
+bool VConnection::recvRequest(PlistPtr *request)
+{
+    plist_t raw = nullptr;
+    if (!recvPlist(&raw))
+        return false;
+    *request = makePlistPtr(raw);
+    if (plist_get_node_type(raw) != PLIST_DICT) {
+        DIAG_LOG("request is not a dictionary");
+        return false;
+    }
+    return true;
 }

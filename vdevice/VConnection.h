@@ -13,6 +13,8 @@
 
 #include "VFaults.h"
 
+#include "PlistFrame.h"
+
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -42,6 +44,9 @@ public:
     // the reply faults of this service (garbage, huge length, Error answer).
     bool recvPlist(plist_t *message);
     bool sendPlist(plist_t message, bool xml = true);
+    // One request of a plist service: false (logged) when the peer is gone
+    // or sent something other than a dictionary.
+    bool recvRequest(PlistPtr *request);
 
     // The faults of this connection's service, taken when it was accepted.
     // readExact/writeAll apply "drop" and "delay"; sendPlist applies "error",

@@ -40,15 +40,8 @@ void VInstallationProxy::serve()
 {
     if (!m_conn.device())
         return;
-    for (;;) {
-        plist_t raw = nullptr;
-        if (!m_conn.recvPlist(&raw))
-            return;
-        PlistPtr request = makePlistPtr(raw);
-        if (plist_get_node_type(request.get()) != PLIST_DICT) {
-            DIAG_LOG("request is not a dictionary");
-            return;
-        }
+    PlistPtr request = makePlistPtr();
+    while (m_conn.recvRequest(&request)) {
         if (!handle(request.get()) || m_peerGone)
             return;
     }
