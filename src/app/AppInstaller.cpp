@@ -105,8 +105,11 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     if (package.read(packagePath) != 0)
         return -1;
     const int supported = package.isSupported(deviceFamilies(), m_handler->deviceInfo().firmwareVersion());
-    if (supported != 0)
+    if (supported != 0) {
+        DIAG_LOG(supported == -1001 ? "the app does not support the device's family"
+                                    : "the app needs a newer system than the device's");
         return supported;
+    }
     const std::string &bundleId = package.bundleId();
 
     // The installed copy stays until the new one is known to install: the

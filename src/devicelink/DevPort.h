@@ -27,8 +27,10 @@ struct ServiceConnection
 
 // Device arrival (state 1) and removal (state 0). Runs on a library thread.
 typedef void (*DVPT_DeviceChangeCallback)(int state, const char *deviceId);
-// A locked or untrusted device could not be opened. Runs on a library thread;
-// answering 1 retries the handshake, 0 gives up.
+// A locked device, or one that waits for the user to tap Trust or was denied
+// trust, could not be opened. Runs on a library thread; answering 1 retries,
+// 0 gives up. While the device waits for Trust, a retry polls it about once a
+// second for the trust wait (DVPT_SetTrustWait) before asking again.
 typedef int (*DVPT_PasscodeCallback)(const char *deviceId);
 
 // ---- device-wide ----------------------------------------------------------
@@ -37,6 +39,9 @@ int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *tempFolder,
               int usbOnly);
 // Stops scanning, waits for the library's threads and forgets every device.
 void DVPT_Shutdown();
+// How long a device waiting for Trust is polled after the passcode callback
+// answered 1 (default and <= 0: a minute).
+void DVPT_SetTrustWait(int ms);
 int DVPT_Eject(const char *deviceId);
 int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
 // Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.

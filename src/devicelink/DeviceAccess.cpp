@@ -120,19 +120,22 @@ int DVPT_GetDiskSpace(const char *deviceId, uint64_t *free, uint64_t *total, uin
         if (!capacity)
             capacity = dictUint(usage.get(), "TotalDiskCapacity");
     }
-    // The media area's file system knows the block size, and stands in for
-    // a device that keeps its disk usage to itself.
-    Afc::KeyValues fs;
-    const auto media = session->mediaClient(g_serviceTimeoutMs);
-    if (media && media->deviceInfo(&fs) == 0) {
-        for (const auto &kv : fs) {
-            const uint64_t value = std::strtoull(kv.second.c_str(), nullptr, 10);
-            if (kv.first == "FSBlockSize" && value)
-                block = value;
-            else if (kv.first == "FSFreeBytes" && !available)
-                available = value;
-            else if (kv.first == "FSTotalBytes" && !capacity)
-                capacity = value;
+    // Devices that keep their disk usage to themselves still tell the media
+    // area's file system figures; asked only then, as that client may be
+    // busy with a transfer of another thread.
+    if (!available || !capacity) {
+        Afc::KeyValues fs;
+        const auto media = session->mediaClient(g_serviceTimeoutMs);
+        if (media && media->deviceInfo(&fs) == 0) {
+            for (const auto &kv : fs) {
+                const uint64_t value = std::strtoull(kv.second.c_str(), nullptr, 10);
+                if (kv.first == "FSBlockSize" && value)
+                    block = value;
+                else if (kv.first == "FSFreeBytes" && !available)
+                    available = value;
+                else if (kv.first == "FSTotalBytes" && !capacity)
+                    capacity = value;
+            }
         }
     }
     if (!capacity) {
@@ -174,6 +177,11 @@ int zorn_dvpt_get_device_info(const char *deviceId, char *buffer, int bufferSize
     }
     std::memcpy(buffer, families.c_str(), families.size() + 1);
     return 0;
+}
+
+void DVPT_SetTrustWait(int ms)
+{
+    DeviceSession::setTrustWait(ms);
 }
 
 void DVPT_SetServiceTimeout(int timeoutMs)

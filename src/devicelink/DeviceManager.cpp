@@ -5,7 +5,9 @@
 
 #include <usbmuxd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <mutex>
 #include <pthread.h>
 
 DeviceManager &DeviceManager::instance()
@@ -16,6 +18,11 @@ DeviceManager &DeviceManager::instance()
 
 int DeviceManager::init(DVPT_DeviceChangeCallback onChange, DVPT_PasscodeCallback onPasscode)
 {
+    // libimobiledevice writes TLS records with a plain write(): a device that
+    // is unplugged or ends an idle session would otherwise kill the process
+    // with SIGPIPE. Every failed write is reported as an error instead.
+    static std::once_flag ignorePipes;
+    std::call_once(ignorePipes, [] { std::signal(SIGPIPE, SIG_IGN); });
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_running) {

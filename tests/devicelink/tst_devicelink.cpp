@@ -144,6 +144,13 @@ private slots:
         QCOMPARE(QString::fromUtf8(buffer), m_phone.name);
         QCOMPARE(DVPT_GetValue("ProductVersion", buffer, 256, m_id.c_str()), 0);
         QCOMPARE(QString::fromUtf8(buffer), m_phone.productVersion);
+        // What the device record asks by names lockdown does not know.
+        QCOMPARE(DVPT_GetValue("Model", buffer, 256, m_id.c_str()), 0);
+        QCOMPARE(QString::fromUtf8(buffer), m_phone.productType);
+        QCOMPARE(DVPT_GetValue("ProductIdentifier", buffer, 256, m_id.c_str()), 0);
+        QCOMPARE(QByteArray(buffer), QByteArray("12A8"));
+        QCOMPARE(DVPT_GetValue("DeviceIdentifier", buffer, 256, m_id.c_str()), 0);
+        QCOMPARE(QString::fromUtf8(buffer), m_phone.udid);
         char tiny[4];
         QCOMPARE(DVPT_GetValue("DeviceName", tiny, 4, m_id.c_str()), 0);
         QCOMPARE(QByteArray(tiny), m_phone.name.toUtf8().left(3));
@@ -422,16 +429,51 @@ private slots:
         QVERIFY(g_events.waitChange(1, &m_id));
         ServicePtr first(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
         QVERIFY(first);
-        // The device ends the idle lockdown session; the next service start
-        // shakes hands again instead of failing.
-        ctl({"end-sessions", m_phone.udid.toStdString()});
+        // The device ends its lockdown sessions; every kind of request shakes
+        // hands again instead of failing: a service start, a domain.
+        const std::string udid = m_phone.udid.toStdString();
+        ctl({"end-sessions", udid});
         ServicePtr second(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
         QVERIFY(second);
         uint64_t ref = 0;
         QCOMPARE(zorn_dvpt_fopenEx(second->fileService, "probe.txt", "wb", &ref), 0);
         QCOMPARE(zorn_dvpt_FileCloseEx(second->fileService, ref), 0);
         QVERIFY(QFile::exists(mediaFile(QStringLiteral("probe.txt"))));
+        ctl({"end-sessions", udid});
+        uint64_t free = 0, total = 0, block = 0;
+        QVERIFY(DVPT_GetDiskSpace(m_id.c_str(), &free, &total, &block) != 0);
+        QCOMPARE(total, m_fixture->server().device(m_phone.udid)->totalBytes());
         QCOMPARE(g_events.pendingChanges(), size_t(0));   // no removal was reported
+    }
+
+    void otherThreadsDoNotWaitForARoundTrip()
+    {
+        QVERIFY(startScanning());
+        QVERIFY(g_events.waitChange(1, &m_id));
+        // A worker starts a service on a device that answers lockdown slowly.
+        const std::string udid = m_phone.udid.toStdString();
+        ctl({"fault", udid, "com.apple.mobile.lockdown", "delay", "1500"});
+        ctl({"end-sessions", udid});
+        QElapsedTimer worker;
+        worker.start();
+        std::atomic<bool> started{false};
+        std::thread thread([&] {
+            started = true;
+            ServicePtr conn(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
+        });
+        while (!started)
+            std::this_thread::yield();
+        QTest::qWait(100);
+        // Meanwhile the window reads what is known of the device at once.
+        QElapsedTimer reader;
+        reader.start();
+        char buffer[256];
+        QCOMPARE(DVPT_GetValue("DeviceName", buffer, 256, m_id.c_str()), 0);
+        QCOMPARE(zorn_dvpt_get_device_info_length(m_id.c_str()), 1);
+        const qint64 readTime = reader.elapsed();
+        thread.join();
+        QVERIFY2(worker.elapsed() >= 1400, "the lockdown delay did not apply");
+        QVERIFY2(readTime < 500, qPrintable(QString::number(readTime)));
     }
 
     void ejectReportsRemovalUntilReplugged()

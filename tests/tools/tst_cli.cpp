@@ -100,7 +100,7 @@ private slots:
         Result r = cli({QStringLiteral("devices")});
         QCOMPARE(r.code, 0);
         const QString id = QStringLiteral("1-") + m_phone.udid;
-        QCOMPARE(r.out, QStringList({id, m_phone.name, QStringLiteral("iPhone"), m_phone.productVersion, m_phone.serialNumber})
+        QCOMPARE(r.out, QStringList({id, m_phone.name, QStringLiteral("iPhone 5S"), m_phone.productVersion, m_phone.serialNumber})
                             .join(QLatin1Char('\t')) + QLatin1Char('\n'));
 
         r = cli({QStringLiteral("devices"), QStringLiteral("--json")});

@@ -118,13 +118,15 @@ void IPodDeviceInfo::fillFrom(const QByteArray &deviceId, const Values &values)
         else if (deviceClass == "iPad")
             m_familyCode = 12000;
     }
+    // Standard error, not output: the command line's output must stay what
+    // it promises (JSON) whatever the device answers.
     if (!lookup(values, "ProductVersion", &m_firmwareVersion)) {
-        std::fputs("get device version error!\n", stdout);
-        std::fflush(stdout);
+        std::fputs("get device version error!\n", stderr);
+        DIAG_LOG("get device version error!");
     }
     if (!lookup(values, "SerialNumber", &m_serialNumber)) {
-        std::fputs("get device serial error!\n", stdout);
-        std::fflush(stdout);
+        std::fputs("get device serial error!\n", stderr);
+        DIAG_LOG("get device serial error!");
     }
     if (m_serialNumber.size() > 3)
         m_familyCode = serialRule(m_familyCode, m_serialNumber.right(3));
