@@ -5,6 +5,7 @@
 #include "AppInstaller.h"
 #include "AppLoader.h"
 #include "AppTable.h"
+#include "DeviceFamilyTable.h"
 #include "DiagLog.h"
 #include "PlistFrame.h"
 #include "PlistValues.h"
@@ -19,6 +20,11 @@ AppHandler::AppHandler(const QByteArray &deviceId, QObject *parent)
 }
 
 AppHandler::~AppHandler() = default;
+
+bool AppHandler::canExportApps() const
+{
+    return DeviceFamilyTable::compareVersions(m_deviceInfo.firmwareVersion(), "9.0") < 0;
+}
 
 AppInfoItemMap AppHandler::items() const
 {

@@ -23,6 +23,7 @@ struct ServiceConnection;
 //   is not tagged for this device, -1005 / -1006 replacement declined,
 //   -1007 installed app missing afterwards, -1008 device error
 //   ("APIEpicFail", "APIInternalError"), -1009 too little free space,
+//   -1010 the device no longer archives apps (iOS 9 and later),
 //   or the negative code of a device file function.
 // Results reach the models through the data_* signals (queued, by value).
 // The app table may be read from any thread (snapshots under a mutex).
@@ -35,6 +36,10 @@ public:
 
     QByteArray deviceId() const { return m_deviceId; }
     const IPodDeviceInfo &deviceInfo() const { return m_deviceInfo; }
+    // False when the device's iOS (9.0 and later) no longer archives apps:
+    // every export is then refused with -1010 before anything is sent
+    // (AppMessages::exportNotAllowed is the message to show).
+    bool canExportApps() const;
 
     // Snapshots of the app table, safe from any thread.
     AppInfoItemMap items() const;

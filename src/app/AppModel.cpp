@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QPixmap>
 
 #include <algorithm>
 
@@ -76,14 +75,10 @@ QVariant AppModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return displayRoleData(index);
-    case Qt::DecorationRole: {
-        if (index.column() != ColCheck || item->record.icon.isNull())
+    case Qt::DecorationRole:
+        if (index.column() != ColCheck)
             return QVariant();
-        const QImage scaled = item->record.icon.scaled(80, 80, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (guiApplication())
-            return QPixmap::fromImage(scaled);
-        return scaled;
-    }
+        return item->iconCache.decoration(item->record.icon);
     case Qt::CheckStateRole:
         if (index.column() != ColCheck)
             return QVariant();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppIconCache.h"
 #include "AppInfoItem.h"
 
 #include <QList>
@@ -16,6 +17,8 @@ public:
     ZAppInfoItem() = default;
 
     AppInfoItem record;
+    // The icon as views draw it, made from record.icon on first use.
+    AppIconCache iconCache;
 
     const QList<AppTask *> &associatedTasks() const { return m_tasks; }
     // Adds the task unless that very pointer is there already (logged).

@@ -1,0 +1,119 @@
+// Renders the icon view and the detail view of the demo device into PNG
+// files, in a light and a dark palette, for people to look at:
+//
+//   appui_screenshots FOLDER        (QT_SCALE_FACTOR=2 for 200 %)
+//
+// Files: icon-<scale>-<theme>.png and detail-<scale>-<theme>.png.
+
+#include "AppListView.h"
+#include "AppTreeView.h"
+#include "DemoPage.h"
+#include "TulSkin.h"
+#include "listViewItemDelegate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPalette>
+#include <QStyleFactory>
+
+#include <cstdio>
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(0x2a, 0x2e, 0x32), base(0x1b, 0x1e, 0x20), text(0xfc, 0xfc, 0xfc);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    p.setColor(QPalette::HighlightedText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0));
+    return p;
+}
+
+bool save(QWidget *widget, const QString &path)
+{
+    widget->ensurePolished();
+    QCoreApplication::processEvents();
+    const bool ok = widget->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: appui_screenshots FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    const QString scale = QString::number(qRound(app.devicePixelRatio() * 100));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    app.setStyleSheet(TulSkin::styleSheet());
+
+    DemoPage page(0);
+    if (!page.load()) {
+        std::fprintf(stderr, "appui_screenshots: %s\n", qPrintable(page.error()));
+        return 1;
+    }
+    AppProxyModel details;
+    details.setViewType(AppProxyModel::DetailView);
+    details.setSourceModel(page.apps());
+    details.sort(AppModel::ColName);
+
+    // Fresh views per palette: a widget polished under a style sheet keeps
+    // the palette it had then.
+    const auto shoot = [&](const QString &theme, const QPalette &palette) {
+        QApplication::setPalette(palette);
+        AppListView icons;
+        icons.setViewMode(QListView::IconMode);
+        icons.setFlow(QListView::LeftToRight);
+        icons.setResizeMode(QListView::Adjust);
+        icons.setUniformItemSizes(true);
+        icons.setSpacing(10);
+        icons.setFrameShape(QFrame::NoFrame);
+        icons.setItemDelegate(new listViewItemDelegate(&icons, QSize(110, 130)));
+        icons.setModel(page.proxy());
+        icons.selectionModel()->select(page.proxy()->index(1, 0), QItemSelectionModel::Select);
+        icons.resize(640, 460);
+
+        AppTreeView tree;
+        tree.setModel(&details);
+        tree.setRootIsDecorated(false);
+        tree.setItemsExpandable(false);
+        tree.setSortingEnabled(true);
+        tree.setAllColumnsShowFocus(true);
+        tree.setFrameShape(QFrame::NoFrame);
+        tree.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        tree.sortByColumn(AppModel::ColName, Qt::AscendingOrder);
+        tree.header()->resizeSection(AppModel::ColCheck, 28);
+        for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column)
+            tree.resizeColumnToContents(column);
+        const QModelIndexList checked{details.index(1, 0), details.index(2, 0)};
+        details.setCheckedIndexes(checked);
+        details.setHeaderCheckState(1);
+        for (const QModelIndex &index : checked)
+            tree.selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        tree.resize(1000, 420);
+
+        const bool a = save(&icons, QStringLiteral("%1/icon-%2-%3.png").arg(folder, scale, theme));
+        const bool b = save(&tree, QStringLiteral("%1/detail-%2-%3.png").arg(folder, scale, theme));
+        return a && b;
+    };
+    const bool light = shoot(QStringLiteral("light"), QApplication::style()->standardPalette());
+    const bool dark = shoot(QStringLiteral("dark"), darkPalette());
+    const bool ok = light && dark;
+    return ok ? 0 : 1;
+}
