@@ -23,6 +23,13 @@ const VServiceRegistration registration("com.apple.mobile.installation_proxy",
                                         [](VConnection &conn) { VInstallationProxy(conn).serve(); });
 }
 
+std::atomic<bool> VInstallationProxy::s_browseAmounts{true};
+
+void VInstallationProxy::setBrowseAmounts(bool on)
+{
+    s_browseAmounts = on;
+}
+
 VInstallationProxy::VInstallationProxy(VConnection &conn)
     : m_conn(conn)
     , m_store(conn.device() ? conn.device()->appsDir() : QString())
@@ -124,7 +131,8 @@ bool VInstallationProxy::browse(plist_t options)
         plist_t list = plist_new_array();
         for (uint32_t i = 0; i < amount; ++i)
             plist_array_append_item(list, apps[index + i].release());
-        VAppPlist::setUint(page.get(), "CurrentAmount", amount);
+        if (s_browseAmounts)
+            VAppPlist::setUint(page.get(), "CurrentAmount", amount);
         VAppPlist::setUint(page.get(), "CurrentIndex", index);
         plist_dict_set_item(page.get(), "CurrentList", list);
         VAppPlist::setString(page.get(), "Status", QStringLiteral("BrowsingApplications"));
@@ -206,11 +214,7 @@ bool VInstallationProxy::install(const QString &command, plist_t request, plist_
         return !m_peerGone && sendError(rc);
     }
     VAppNotifications::post(m_store.appsDir(), QLatin1String(VAppNotifications::kInstalled));
-    // The device consumes the staged package.
-    if (QFileInfo(local).isDir())
-        QDir(local).removeRecursively();
-    else
-        QFile::remove(local);
+    // The staged package stays, as on a device: removing it is the client's job.
     return !m_peerGone && sendStatus("Complete");
 }
 

@@ -12,13 +12,15 @@
 // the archived bundle and puts its data back. From ProductVersion 9.0 the
 // archive commands (Restore too) answer UnknownCommand, as devices since
 // iOS 9 do. An install goes on when the client disappears half-way; the
-// staged package is removed after a successful install.
+// staged package stays in PublicStaging after the install, as on a device.
 
 #include "PlistFrame.h"
 #include "VAppInstaller.h"
 #include "VAppStore.h"
 
 #include <QString>
+
+#include <atomic>
 
 class VConnection;
 
@@ -29,6 +31,11 @@ public:
 
     explicit VInstallationProxy(VConnection &conn);
     void serve();
+
+    // Whether Browse pages carry CurrentAmount (the default). Off, the pages
+    // hold only their CurrentList, so clients must count the list; for tests
+    // of such clients (process-wide, every device).
+    static void setBrowseAmounts(bool on);
 
 private:
     bool handle(plist_t request);
@@ -54,4 +61,5 @@ private:
     VAppDeviceTraits m_traits;
     bool m_archiveCommands = true;
     bool m_peerGone = false;
+    static std::atomic<bool> s_browseAmounts;
 };

@@ -3,7 +3,6 @@
 #include "AppHandler.h"
 #include "AppTable.h"
 #include "AppTask.h"
-#include "DeviceFamilyTable.h"
 #include "DiagLog.h"
 #include "IPodDeviceInfo.h"
 #include "PlistFrame.h"
@@ -23,6 +22,8 @@
 namespace {
 
 constexpr uint32_t kChunk = 65535;
+// Bound of the app's name and of its version in an export's file name.
+constexpr int kMaxNameChars = 100;
 
 } // namespace
 
@@ -35,16 +36,19 @@ QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) cons
 {
     AppRecord record;
     m_table->find(appId, &record);
-    QString name = QString::fromUtf8(record.name.c_str()) + QLatin1Char(' ') + QString::fromUtf8(record.version.c_str());
+    // Names come from the device: nothing in them may lead out of the
+    // folder or hide in it, and a name is never empty.
+    QString base = QString::fromUtf8(record.name.empty() ? appId.c_str() : record.name.c_str()).left(kMaxNameChars);
+    base += QLatin1Char(' ') + QString::fromUtf8(record.version.c_str()).left(kMaxNameChars);
+    for (QChar &c : base) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    }
+    if (base.startsWith(QLatin1Char('.')))
+        base.prepend(QLatin1Char('_'));
     if (!appOnly)
-        name += QLatin1Char('(') + QCoreApplication::translate("AppHandler", "including documents") + QLatin1Char(')');
-    name += QLatin1String(".ipa");
-    // Names come from the device: nothing in them may lead out of the folder.
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    name.replace(QLatin1Char('\\'), QLatin1Char('_'));
-    if (name.startsWith(QLatin1Char('.')))
-        name.prepend(QLatin1Char('_'));
-    return name;
+        base += QLatin1Char('(') + QCoreApplication::translate("AppHandler", "including documents") + QLatin1Char(')');
+    return base + QLatin1String(".ipa");
 }
 
 int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
@@ -55,6 +59,10 @@ int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
 
 int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task)
 {
+    if (!m_handler->canExportApps()) {
+        DIAG_LOG("the device's iOS no longer archives apps: export refused");
+        return -1010;
+    }
     if (targetPath.isEmpty()) {
         DIAG_LOG("no target");
         return -1;
@@ -74,10 +82,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     plist_dict_set_item(command.get(), "ClientOptions", options);
     int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
     if (result != 0) {
-        if (DeviceFamilyTable::compareVersions(m_handler->deviceInfo().firmwareVersion(), "9.0") >= 0)
-            DIAG_LOG("the device does not archive apps (iOS 9 and later): export impossible");
-        else
-            DIAG_ERROR();
+        DIAG_ERROR();
         removeArchive(appId, nullptr);
         return result;
     }
@@ -86,7 +91,8 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     const QString target = QString::fromUtf8(targetPath);
     const QString temporary = target + QLatin1String(".tmp");
     result = copyArchive(appId, temporary, task);
-    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_handler->deviceId().constData()) != 0) {
+    // Tagged with the UDID, which survives a replug (the usbmux number does not).
+    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_handler->udid().constData()) != 0) {
         DIAG_LOG("package not tagged");
         result = -2;
     }
@@ -163,6 +169,10 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
 
 int AppArchiver::exportToiTunes(const std::string &appId, bool appOnly, AppTask *task)
 {
+    if (!m_handler->canExportApps()) {
+        DIAG_LOG("the device's iOS no longer archives apps: export refused");
+        return -1010;
+    }
     ItunesInteract itunes;
     const QString music = itunes.GetMusicFolderPathEx();
     if (music.isEmpty()) {

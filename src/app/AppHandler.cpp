@@ -21,6 +21,12 @@ AppHandler::AppHandler(const QByteArray &deviceId, QObject *parent)
 
 AppHandler::~AppHandler() = default;
 
+QByteArray AppHandler::udid() const
+{
+    const int dash = m_deviceId.indexOf('-');
+    return dash < 0 ? m_deviceId : m_deviceId.mid(dash + 1);
+}
+
 bool AppHandler::canExportApps() const
 {
     return DeviceFamilyTable::compareVersions(m_deviceInfo.firmwareVersion(), "9.0") < 0;

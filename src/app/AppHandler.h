@@ -35,6 +35,9 @@ public:
     ~AppHandler() override;
 
     QByteArray deviceId() const { return m_deviceId; }
+    // The UDID part of the identifier "<usbmux number>-<UDID>": unlike the
+    // number, it stays the same when the device is plugged in again.
+    QByteArray udid() const;
     const IPodDeviceInfo &deviceInfo() const { return m_deviceInfo; }
     // False when the device's iOS (9.0 and later) no longer archives apps:
     // every export is then refused with -1010 before anything is sent

@@ -20,7 +20,8 @@
 
 namespace {
 
-constexpr qint64 kChunk = 65535;
+// Upload block: one AFC write each, the size devices handle best.
+constexpr qint64 kChunk = 1024 * 1024;
 
 // The state of one restore of a package's "Container" into the app's
 // container: the entry being written stays open across its blocks.
@@ -140,6 +141,10 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     plist_dict_set_item(command.get(), "Command", plist_new_string("Install"));
     plist_dict_set_item(command.get(), "PackagePath", plist_new_string(stagingPath.c_str()));
     int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_SECOND_HALF);
+    // The device keeps the staged package; it is ours to remove, whatever came of the install.
+    const std::string staged = m_handler->deviceId().toStdString() + "/" + stagingPath;
+    if (zorn_dvpt_RemovePath(m_handler->deviceId().constData(), staged.c_str()) != 0)
+        DIAG_LOG("staged package not removed");
     if (result != 0)
         return result;
 
@@ -149,11 +154,8 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     if (result != 0)
         return result;
 
-    char *tag = nullptr;
-    uint64_t tagLength = 0;
-    if (ipod_get_zip_file(packagePath.constData(), m_handler->deviceId().constData(), &tag, &tagLength) != 0)
+    if (ipod_zip_has_device_tag(packagePath.constData(), m_handler->udid().constData()) != 0)
         result = -1003;
-    std::free(tag);
     return result;
 }
 

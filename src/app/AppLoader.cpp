@@ -18,7 +18,7 @@ constexpr uint64_t kMaxIconBytes = 4 * 1024 * 1024;
 } // namespace
 
 const std::initializer_list<const char *> AppLoader::kAttributes = {
-    "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleShortVersionString", "CFBundleVersion",
+    "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleName", "CFBundleShortVersionString", "CFBundleVersion",
     "Path", "UIFileSharingEnabled", "DynamicDiskUsage", "StaticDiskUsage", "iTunesMetadata"};
 
 AppLoader::AppLoader(AppHandler *handler, AppTable *table)
@@ -57,10 +57,11 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
             return makePlistPtr();
         }
         const PlistPtr message = makePlistPtr(raw);
-        uint64_t amount = 0;
-        PlistValues::uint(raw, "CurrentAmount", &amount);
         plist_t list = plist_dict_get_item(raw, "CurrentList");
-        if (amount && plist_get_node_type(list) == PLIST_ARRAY) {
+        if (plist_get_node_type(list) == PLIST_ARRAY) {
+            // Some devices send pages without CurrentAmount: the list counts.
+            uint64_t amount = plist_array_get_size(list);
+            PlistValues::uint(raw, "CurrentAmount", &amount);
             const uint64_t count = std::min<uint64_t>(amount, plist_array_get_size(list));
             for (uint32_t i = 0; i < count; ++i)
                 plist_array_append_item(apps.get(), plist_copy(plist_array_get_item(list, i)));
@@ -109,7 +110,13 @@ bool AppLoader::addData(ServiceConnection *springboard, plist_t app, AppRecord *
     }
     *record = AppRecord();
     record->appId = appId;
+    // No app is ever nameless: the home screen's name, applied later, wins
+    // over all of these.
     record->name = PlistValues::string(app, "CFBundleDisplayName");
+    if (record->name.empty())
+        record->name = PlistValues::string(app, "CFBundleName");
+    if (record->name.empty())
+        record->name = appId;
     if (plist_dict_get_item(app, "CFBundleShortVersionString"))
         record->version = PlistValues::string(app, "CFBundleShortVersionString");
     else
@@ -249,13 +256,17 @@ int AppLoader::applyHomeScreenNames(ServiceConnection *springboard)
                 applyName(entry);
                 continue;
             }
+            // A folder holds one array of entries per page.
             plist_t lists = plist_dict_get_item(entry, "iconLists");
-            plist_t first = plist_get_node_type(lists) == PLIST_ARRAY ? plist_array_get_item(lists, 0) : nullptr;
-            if (plist_get_node_type(first) != PLIST_ARRAY)
-                continue;
-            const uint32_t inFolder = plist_array_get_size(first);
-            for (uint32_t f = 0; f < inFolder; ++f)
-                applyName(plist_array_get_item(first, f));
+            const uint32_t folderPages = plist_get_node_type(lists) == PLIST_ARRAY ? plist_array_get_size(lists) : 0;
+            for (uint32_t f = 0; f < folderPages; ++f) {
+                plist_t folderPage = plist_array_get_item(lists, f);
+                if (plist_get_node_type(folderPage) != PLIST_ARRAY)
+                    continue;
+                const uint32_t inPage = plist_array_get_size(folderPage);
+                for (uint32_t i = 0; i < inPage; ++i)
+                    applyName(plist_array_get_item(folderPage, i));
+            }
         }
     }
     return 0;

@@ -1,12 +1,12 @@
 #include "AppPackage.h"
 
-#include "DeviceFamilyTable.h"
 #include "DiagLog.h"
 #include "PlistValues.h"
 #include "ipodzip.h"
 
 #include <QList>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -22,6 +22,21 @@ plist_t entryAsData(const char *package, const std::string &name)
     plist_t node = plist_new_data(bytes, length);
     std::free(bytes);
     return node;
+}
+
+// One element of UIDeviceFamily: a number or a string of one; 0 otherwise.
+quint64 familyOf(plist_t node)
+{
+    std::string text;
+    if (PlistValues::string(node, &text))
+        return QByteArray::fromStdString(text).toULongLong();
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return value;
+    }
+    DIAG_LOG("UIDeviceFamily element of another type");
+    return 0;
 }
 
 } // namespace
@@ -64,32 +79,47 @@ int AppPackage::isSupported(const QByteArray &families, const QByteArray &firmwa
             if (!part.trimmed().isEmpty())
                 deviceFamilies << (ok ? n : 0);
         }
+        // As the device reads it: no family is an iPhone app, a single value
+        // is a list of one.
         plist_t list = m_info ? plist_dict_get_item(m_info.get(), "UIDeviceFamily") : nullptr;
-        if (plist_get_node_type(list) != PLIST_ARRAY || plist_array_get_size(list) == 0)
-            return -1001;
-        bool match = false;
-        const uint32_t count = plist_array_get_size(list);
-        for (uint32_t i = 0; i < count && !match; ++i) {
-            plist_t node = plist_array_get_item(list, i);
-            quint64 family = 0;
-            std::string text;
-            if (PlistValues::string(node, &text)) {
-                bool ok = false;
-                family = QByteArray::fromStdString(text).toULongLong(&ok, 10);
-            } else if (plist_get_node_type(node) == PLIST_UINT) {
-                uint64_t v = 0;
-                plist_get_uint_val(node, &v);
-                family = v;
-            } else {
-                DIAG_LOG("node type error!!!");
-            }
-            match = family != 0 && deviceFamilies.contains(family);
+        QList<quint64> appFamilies;
+        if (m_info && !list) {
+            appFamilies << 1;
+        } else if (list && plist_get_node_type(list) != PLIST_ARRAY) {
+            appFamilies << familyOf(list);
+        } else if (list) {
+            const uint32_t count = std::min<uint32_t>(plist_array_get_size(list), 64);
+            for (uint32_t i = 0; i < count; ++i)
+                appFamilies << familyOf(plist_array_get_item(list, i));
         }
+        const bool match = std::any_of(appFamilies.begin(), appFamilies.end(),
+                                       [&](quint64 f) { return f != 0 && deviceFamilies.contains(f); });
         if (!match)
             return -1001;
     }
     const std::string minimum = PlistValues::string(m_info.get(), "MinimumOSVersion");
-    if (!minimum.empty() && DeviceFamilyTable::compareVersions(firmwareVersion, QByteArray::fromStdString(minimum)) < 0)
+    if (!minimum.empty() && compareOsVersions(firmwareVersion, QByteArray::fromStdString(minimum)) < 0)
         return -1002;
+    return 0;
+}
+
+int AppPackage::compareOsVersions(const QByteArray &a, const QByteArray &b)
+{
+    const auto numbers = [](const QByteArray &version) {
+        QList<quint64> parts;
+        for (const QByteArray &part : version.split('.')) {
+            if (!part.isEmpty())
+                parts << part.toULongLong();   // not a number: 0
+        }
+        return parts;
+    };
+    const QList<quint64> l = numbers(a);
+    const QList<quint64> r = numbers(b);
+    for (int i = 0; i < qMax(l.size(), r.size()); ++i) {
+        const quint64 x = l.value(i, 0);
+        const quint64 y = r.value(i, 0);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
     return 0;
 }

@@ -21,7 +21,12 @@ public:
 
     // 0, -1001 (device family not supported) or -1002 (system too old).
     // families: the device's comma-separated list; empty skips that check.
+    // A package that names no family is an iPhone app (family 1).
     int isSupported(const QByteArray &families, const QByteArray &firmwareVersion) const;
+    // Dotted versions part by part as unsigned numbers (a part that is not a
+    // number counts as 0); a missing trailing part counts as 0, so "16.0.0"
+    // equals "16.0". Negative, 0 or positive.
+    static int compareOsVersions(const QByteArray &a, const QByteArray &b);
 
 private:
     PlistPtr m_info = makePlistPtr();

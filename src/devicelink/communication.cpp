@@ -3,6 +3,7 @@
 #include "DiagLog.h"
 #include "PlistFrame.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -120,7 +121,53 @@ std::string stringValue(plist_t node)
     return value;
 }
 
+// Device text made safe to show and to log: no control characters, at most
+// maxBytes, never a UTF-8 sequence cut in half.
+std::string boundedText(std::string text, size_t maxBytes)
+{
+    if (text.size() > maxBytes) {
+        size_t cut = maxBytes;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
+    for (char &c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f)
+            c = ' ';
+    }
+    return text;
+}
+
 } // namespace
+
+std::string DeviceErrorReason(plist_t reply)
+{
+    plist_t errorNode = plist_get_node_type(reply) == PLIST_DICT ? plist_dict_get_item(reply, "Error") : nullptr;
+    if (!errorNode)
+        return std::string();
+    std::string name = boundedText(stringValue(errorNode), 100);
+    if (name.empty())
+        name = "unnamed error";
+    // Room is left for the name and the code behind the description.
+    const std::string description =
+        boundedText(stringValue(plist_dict_get_item(reply, "ErrorDescription")), kDeviceReasonMaxBytes - 150);
+    std::string code;
+    plist_t detail = plist_dict_get_item(reply, "ErrorDetail");
+    if (plist_get_node_type(detail) == PLIST_UINT) {
+        uint64_t value = 0;
+        plist_get_uint_val(detail, &value);
+        char text[32];
+        std::snprintf(text, sizeof text, "code 0x%08x", unsigned(value & 0xffffffffu));
+        code = text;
+    }
+    std::string reason;
+    if (!description.empty())
+        reason = description + " (" + name + (code.empty() ? "" : ", " + code) + ")";
+    else
+        reason = name + (code.empty() ? "" : " (" + code + ")");
+    return boundedText(reason, kDeviceReasonMaxBytes);
+}
 
 int scaledStatusPercent(int percent, int mode)
 {
@@ -147,13 +194,17 @@ int RecvStatus(ServiceConnection *connection, StatusSink *sink, int mode)
             continue;
 
         if (plist_t errorNode = plist_dict_get_item(message.get(), "Error")) {
-            if (plist_get_node_type(errorNode) != PLIST_STRING)
-                return result;
             const std::string error = stringValue(errorNode);
-            if (error == "APIEpicFail" || error == "APIInternalError") {
+            if (error == "APIEpicFail" || error == "APIInternalError")
                 result = -1008;
-            } else {
-                DIAG_LOG(("device error: " + error).c_str());
+            TaskStatusInfo refusal;
+            refusal.status = kDeviceErrorStatus;
+            refusal.error = DeviceErrorReason(message.get());
+            refusal.percent = scaledStatusPercent(info.percent, mode);
+            DIAG_LOG(("the device refused: " + refusal.error).c_str());
+            if (sink) {
+                sink->setStatusInfo(refusal);
+                sink->setProgress(refusal.percent);
             }
             return result;
         }

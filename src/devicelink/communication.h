@@ -10,6 +10,9 @@
 
 #include <QString>
 
+#include <cstddef>
+#include <string>
+
 // Sends one message as a binary property list. 0 on success, -1 on failure.
 int mobilesync_send(ServiceConnection *connection, plist_t message);
 // Receives one message. 0 on success with *message owned by the caller (null
@@ -34,7 +37,21 @@ enum RecvStatusMode {
 // p, p / 2 or 50 + p / 2 (integer division).
 int scaledStatusPercent(int percent, int mode);
 
+// The device's own reason for a failed command, from a reply that carries
+// "Error": its "ErrorDescription", the error's name and, when present, its
+// "ErrorDetail" ("Not enough space (APIInternalError, code 0x0000000c)").
+// Device text: control characters become blanks and the text is cut at
+// kDeviceReasonMaxBytes (on a UTF-8 character boundary). Empty without "Error".
+constexpr size_t kDeviceReasonMaxBytes = 600;
+std::string DeviceErrorReason(plist_t reply);
+
+// The status text RecvStatus reports when the device refused the command;
+// the report's error text is then DeviceErrorReason of the device's reply.
+constexpr const char *kDeviceErrorStatus = "DeviceError";
+
 // Follows an installation-service status stream until "Complete" (0), an
 // error (-1008 for "APIEpicFail" and "APIInternalError", else -1) or a
-// transport failure (-1). Reports to sink when it is not null.
+// transport failure (-1). Reports to sink when it is not null, the device's
+// refusal included (status kDeviceErrorStatus); the refusal's reason also
+// goes to the diagnostic log.
 int RecvStatus(ServiceConnection *connection, StatusSink *sink, int mode);

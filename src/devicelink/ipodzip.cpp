@@ -19,10 +19,13 @@ namespace {
 using ZipPtr = std::unique_ptr<zip_t, decltype(&zip_discard)>;
 using ZipFilePtr = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
 
+// The package, or null after a log entry.
 ZipPtr openPackage(const char *package, int flags)
 {
     int error = 0;
     zip_t *archive = package ? zip_open(package, flags, &error) : nullptr;
+    if (!archive)
+        DIAG_LOG("package does not open as a zip archive");
     return ZipPtr(archive, &zip_discard);
 }
 
@@ -101,10 +104,8 @@ int ipod_get_zip_file(const char *package, const char *entryName, char **data, u
         return -1;
     }
     ZipPtr archive = openPackage(package, ZIP_RDONLY);
-    if (!archive) {
-        DIAG_LOG("package does not open as a zip archive");
+    if (!archive)
         return -1;
-    }
     const std::string name = resolveEntry(archive.get(), entryName);
     if (name.empty())
         return 1;
@@ -148,10 +149,8 @@ int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallba
         return -1;
     }
     ZipPtr archive = openPackage(package, ZIP_RDONLY);
-    if (!archive) {
-        DIAG_LOG("package does not open as a zip archive");
+    if (!archive)
         return -1;
-    }
     const std::string prefix = std::string(folder) + "/";
     std::set<std::string> announced;   // directories handed out so far
     std::vector<char> block(kZipFolderBlockBytes);
@@ -226,10 +225,8 @@ int ipod_zip_append(const char *archivePath, const char *deviceId)
         return -1;
     }
     ZipPtr archive = openPackage(archivePath, 0);
-    if (!archive) {
-        DIAG_LOG("archive does not open");
+    if (!archive)
         return -1;
-    }
     // The tag's presence is what counts; its content names the device again.
     const size_t length = std::strlen(deviceId);
     void *content = std::malloc(length);
@@ -257,4 +254,32 @@ int ipod_zip_append(const char *archivePath, const char *deviceId)
     }
     archive.release();
     return 0;
+}
+
+int ipod_zip_has_device_tag(const char *package, const char *udid)
+{
+    if (!package || !udid || !*udid) {
+        DIAG_LOG("invalid argument");
+        return -1;
+    }
+    ZipPtr archive = openPackage(package, ZIP_RDONLY);
+    if (!archive)
+        return -1;
+    const std::string tag(udid);
+    const std::string dashTag = "-" + tag;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char *raw = zip_get_name(archive.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (!raw)
+            continue;
+        const std::string name(raw);
+        if (name == tag)
+            return 0;
+        if (name.size() > dashTag.size() && endsWith(name, dashTag)) {
+            const size_t digits = name.size() - dashTag.size();
+            if (name.find_first_not_of("0123456789") == digits)
+                return 0;
+        }
+    }
+    return 1;
 }

@@ -29,4 +29,10 @@ int ipod_get_zip_file(const char *package, const char *entryName, char **data, u
 int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallback callback,
                         void *context);
 // Adds (or replaces) a root entry named deviceId, in place. 0 on success.
+// Exported packages are tagged with the device's UDID.
 int ipod_zip_append(const char *archive, const char *deviceId);
+// Whether the package carries the tag of the device with that UDID: a root
+// entry named the UDID, or "<digits>-<UDID>" (the form of older exports,
+// named after the device identifier with its usbmux number). 0 when it
+// does, 1 when it does not, -1 when the package cannot be read.
+int ipod_zip_has_device_tag(const char *package, const char *udid);

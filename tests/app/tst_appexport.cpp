@@ -80,8 +80,10 @@ private slots:
         }
         QVERIFY(firstHalf && secondHalf);
 
+        // Tagged with the UDID, which stays when the device is plugged in again.
         const QStringList names = TestData::zipEntries(target);
-        QVERIFY(names.contains(QString::fromStdString(m_device->id(0))));
+        QVERIFY(names.contains(m_device->profile(0).udid));
+        QVERIFY(!names.contains(QString::fromStdString(m_device->id(0))));
         QVERIFY(std::any_of(names.begin(), names.end(), [](const QString &n) {
             return n.startsWith(QLatin1String("Payload/")) && n.endsWith(QLatin1String(".app/Info.plist"));
         }));
@@ -138,14 +140,20 @@ private slots:
         QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("app.ipa")});
     }
 
-    void currentDevicesRefuseToArchive()
+    void currentDevicesRefuseBeforeSendingAnything()
     {
         start({1});
+        QVERIFY(!m_handler->canExportApps());
         const QString target = m_out + QStringLiteral("/app.ipa");
         RecordingTask task(AppTask::ExportApptoPCTask);
-        QVERIFY(m_handler->AppArchive(m_app.identifier.toUtf8(), true, target.toUtf8(), &task) < 0);
+        QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), true, target.toUtf8(), &task), -1010);
+        QCOMPARE(m_handler->exportToiTunes(m_app.identifier.toUtf8(), true, &task), -1010);
+        QVERIFY(task.infos.empty());
         QVERIFY(leftovers().isEmpty());
-        QVERIFY(TestData::readFile(DiagLog::logPath()).contains("does not archive apps"));
+        // The device (in this process, logging here too) answered no archive command.
+        const QByteArray log = TestData::readFile(DiagLog::logPath());
+        QVERIFY(log.contains("no longer archives apps"));
+        QVERIFY(!log.contains("answering with"));
     }
 
     void exportedPackageReinstallsWithItsDocuments()
@@ -171,6 +179,16 @@ private slots:
         AppInfoItem item;
         QVERIFY(other.item(m_app.identifier, &item));
         QCOMPARE(item.documents.size(), m_app.documents.size());
+
+        // Exports of older versions were tagged "<usbmux number>-<UDID>"; the
+        // number changes with every replug, the package is still this device's.
+        const QString older = m_out + QStringLiteral("/older.ipa");
+        QVERIFY(QFile::copy(target, older));
+        const QByteArray formerId = "7-" + m_device->profile(1).udid.toUtf8();
+        QCOMPARE(ipod_zip_append(older.toUtf8().constData(), formerId.constData()), 0);
+        RecordingTask olderTask;
+        olderTask.overwriteAnswer = true;
+        QCOMPARE(other.AppInstall(older.toUtf8(), &olderTask), 0);
     }
 
     void exportToiTunesWritesIntoTheImportFolder()
@@ -190,7 +208,7 @@ private slots:
         const QString expected = media + QStringLiteral("/Automatically Add to iTunes/") + m_app.name + QLatin1Char(' ')
             + m_app.shortVersion + QStringLiteral(".ipa");
         QVERIFY2(QFile::exists(expected), qPrintable(expected));
-        QVERIFY(TestData::zipEntries(expected).contains(QString::fromStdString(m_device->id(0))));
+        QVERIFY(TestData::zipEntries(expected).contains(m_device->profile(0).udid));
     }
 
     void exportToiTunesNeedsITunes()

@@ -2,18 +2,25 @@
 // uninstall, with the device's faults.
 
 #include "AppHandler.h"
+#include "AppLoader.h"
+#include "AppTable.h"
 #include "DeviceFixture.h"
 #include "DiagLog.h"
 #include "RecordingTask.h"
 #include "TestData.h"
 #include "VDemoCatalog.h"
+#include "VInstallationProxy.h"
 #include "VPackageBuilder.h"
+#include "communication.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -63,7 +70,11 @@ private slots:
         start();
         QCOMPARE(m_handler->deviceInfo().name(), m_device->profile(0).name.toUtf8());
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
-        QCOMPARE(m_handler->Load(), 0);
+        // Browse pages without CurrentAmount: the lists themselves count.
+        VInstallationProxy::setBrowseAmounts(false);
+        const int rc = m_handler->Load();
+        VInstallationProxy::setBrowseAmounts(true);
+        QCOMPARE(rc, 0);
         QCOMPARE(loaded.count(), 1);
         const AppInfoItemMap map = loaded.at(0).at(0).value<AppInfoItemMap>();
 
@@ -98,23 +109,84 @@ private slots:
         QCOMPARE(m_handler->items().size(), map.size());
     }
 
-    void homeScreenNameAndVersionFallback()
+    void namesFallBackSoNoAppIsNameless()
     {
         start({0}, false);
-        VPackageBuilder builder(QStringLiteral("com.test.plain"));
-        builder.setName(QStringLiteral("Plain")).setInfo(QStringLiteral("CFBundleDisplayName"), QVariant())
+        VPackageBuilder plain(QStringLiteral("com.test.plain"));
+        plain.setName(QStringLiteral("Plain")).setInfo(QStringLiteral("CFBundleDisplayName"), QVariant())
             .setInfo(QStringLiteral("CFBundleShortVersionString"), QVariant())
             .setInfo(QStringLiteral("CFBundleVersion"), QStringLiteral("77"))
             .setInfo(QStringLiteral("UIFileSharingEnabled"), QStringLiteral("true"));
+        VPackageBuilder nameless(QStringLiteral("com.test.nameless"));
+        nameless.setInfo(QStringLiteral("CFBundleDisplayName"), QVariant()).setInfo(QStringLiteral("CFBundleName"), QVariant());
         RecordingTask task;
-        const int rc = m_handler->AppInstall(package(QStringLiteral("plain.ipa"), builder).toUtf8(), &task);
-        QCOMPARE(rc, -1003);   // installed; the package carries no tag of this device
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("plain.ipa"), plain).toUtf8(), &task), -1003);
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("nameless.ipa"), nameless).toUtf8(), &task), -1003);
+
+        // Without the home screen's names, the list's own names must do.
+        QVERIFY(m_device->fault(0, "com.apple.springboardservices", "garbage"));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
-        QCOMPARE(m_handler->Load(), 0);
-        const AppInfoItem item = loaded.at(0).at(0).value<AppInfoItemMap>().value(QStringLiteral("com.test.plain"));
-        QCOMPARE(item.name, QStringLiteral("Plain"));   // the home screen's name
+        QCOMPARE(m_handler->Load(), -1);
+        QCOMPARE(loaded.count(), 1);
+        const AppInfoItemMap map = loaded.at(0).at(0).value<AppInfoItemMap>();
+        const AppInfoItem item = map.value(QStringLiteral("com.test.plain"));
+        QCOMPARE(item.name, QStringLiteral("Plain"));   // CFBundleName
         QCOMPARE(item.version, QStringLiteral("77"));
         QVERIFY(item.fileSharingEnabled);               // the string "true"
+        QCOMPARE(map.value(QStringLiteral("com.test.nameless")).name, QStringLiteral("com.test.nameless"));
+        QCOMPARE(m_handler->exportFileName("com.test.nameless", true), QStringLiteral("com.test.nameless 1.0.ipa"));
+    }
+
+    void homeScreenNamesFromEveryFolderPage()
+    {
+        // A socket stands for the springboard connection and answers with
+        // an icon state whose folder spans two pages.
+        int fds[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        ServicePtr springboard(zorn_dvpt_ServiceFromSocket(fds[0], 2000));
+        const auto entry = [](const char *id, const char *name) {
+            plist_t e = plist_new_dict();
+            plist_dict_set_item(e, "bundleIdentifier", plist_new_string(id));
+            plist_dict_set_item(e, "displayName", plist_new_string(name));
+            return e;
+        };
+        PlistPtr state = makePlistPtr(plist_new_array());
+        plist_t dock = plist_new_array();
+        plist_array_append_item(dock, entry("a.dock", "Dock"));
+        plist_t folder = plist_new_dict();
+        plist_dict_set_item(folder, "displayName", plist_new_string("Games"));
+        plist_dict_set_item(folder, "listType", plist_new_string("folder"));
+        plist_t lists = plist_new_array();
+        for (const char *id : {"a.first", "a.second"}) {
+            plist_t folderPage = plist_new_array();
+            plist_array_append_item(folderPage, entry(id, id + 2));
+            plist_array_append_item(lists, folderPage);
+        }
+        plist_dict_set_item(folder, "iconLists", lists);
+        plist_t page = plist_new_array();
+        plist_array_append_item(page, folder);
+        plist_array_append_item(page, entry("a.unnamed", ""));
+        plist_array_append_item(state.get(), dock);
+        plist_array_append_item(state.get(), page);
+        std::string packet;
+        QVERIFY(PlistFrame::frame(state.get(), false, &packet));
+        QCOMPARE(::write(fds[1], packet.data(), packet.size()), ssize_t(packet.size()));
+
+        AppHandler handler("no-device");
+        AppTable table;
+        for (const char *id : {"a.dock", "a.first", "a.second", "a.unnamed"}) {
+            AppRecord record;
+            record.appId = id;
+            record.name = "listed";
+            table.put(record);
+        }
+        QCOMPARE(AppLoader(&handler, &table).applyHomeScreenNames(springboard.get()), 0);
+        ::close(fds[1]);
+        const AppInfoItemMap items = table.items();
+        QCOMPARE(items.value(QStringLiteral("a.dock")).name, QStringLiteral("Dock"));
+        QCOMPARE(items.value(QStringLiteral("a.first")).name, QStringLiteral("first"));
+        QCOMPARE(items.value(QStringLiteral("a.second")).name, QStringLiteral("second"));
+        QCOMPARE(items.value(QStringLiteral("a.unnamed")).name, QStringLiteral("listed"));
     }
 
     void brokenRepliesFailTheLoad_data()
@@ -160,6 +232,7 @@ private slots:
         QCOMPARE(added.at(0).at(1).value<AppTask *>(), static_cast<AppTask *>(&task));
         QVERIFY(installedOnDevice(QStringLiteral("com.test.big")));
         QVERIFY(m_handler->items().contains(QStringLiteral("com.test.big")));
+        QVERIFY(staged().isEmpty());   // the device keeps the upload; the install removes it
     }
 
     void installRefusals_data()
@@ -199,14 +272,27 @@ private slots:
         QVERIFY(QFile(DiagLog::logPath()).size() > 0);
     }
 
-    void familiesAsStringsAndNumbersOnAnIpad()
+    void packagesTheDeviceAccepts_data()
     {
-        start({1}, false);
-        VPackageBuilder builder(QStringLiteral("com.test.tablet"));
-        builder.setInfo(QStringLiteral("UIDeviceFamily"), QVariantList{QStringLiteral("x"), 2});
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("strings-and-numbers-on-ipad") << 1 << QStringLiteral("UIDeviceFamily")
+                                                     << QVariant(QVariantList{QStringLiteral("x"), 2});
+        QTest::newRow("no-family-is-an-iphone-app") << 0 << QStringLiteral("UIDeviceFamily") << QVariant();
+        QTest::newRow("minimum-8.2.0-on-8.2") << 0 << QStringLiteral("MinimumOSVersion") << QVariant(QStringLiteral("8.2.0"));
+    }
+    void packagesTheDeviceAccepts()
+    {
+        QFETCH(int, profile);
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        start({profile}, false);
+        VPackageBuilder builder(QStringLiteral("com.test.accepted"));
+        builder.setInfo(key, value);
         RecordingTask task;
-        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("tablet.ipa"), builder).toUtf8(), &task), -1003);
-        QVERIFY(installedOnDevice(QStringLiteral("com.test.tablet")));
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("accepted.ipa"), builder).toUtf8(), &task), -1003);
+        QVERIFY(installedOnDevice(QStringLiteral("com.test.accepted")));
     }
 
     void replaceKeepsTheInstalledAppUntilTheNewOneInstalls()
@@ -237,6 +323,10 @@ private slots:
         RecordingTask failing;
         failing.overwriteAnswer = true;
         QCOMPARE(m_handler->AppInstall(v2path, &failing), -1008);
+        QCOMPARE(failing.statusInfo().status, std::string(kDeviceErrorStatus));
+        QCOMPARE(failing.statusInfo().error, std::string("Injected fault of the virtual device (APIInternalError)"));
+        QVERIFY(TestData::readFile(DiagLog::logPath()).contains("the device refused: Injected fault"));
+        QVERIFY(staged().isEmpty());
         QCOMPARE(removed.count(), 0);
         QVERIFY(QFile::exists(document));
         QCOMPARE(m_handler->items().value(QStringLiteral("com.test.keep")).version, QStringLiteral("1.0"));

@@ -306,22 +306,45 @@ private slots:
     void statusErrors_data()
     {
         QTest::addColumn<QByteArray>("error");
+        QTest::addColumn<QByteArray>("description");
         QTest::addColumn<int>("result");
-        QTest::newRow("internal") << QByteArray("APIInternalError") << -1008;
-        QTest::newRow("epic") << QByteArray("APIEpicFail") << -1008;
-        QTest::newRow("other") << QByteArray("PackageExtractionFailed") << -1;
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("internal") << QByteArray("APIInternalError") << QByteArray() << -1008 << QByteArray("APIInternalError");
+        QTest::newRow("epic") << QByteArray("APIEpicFail") << QByteArray() << -1008 << QByteArray("APIEpicFail");
+        // Device text reaches terminals and the log: no line breaks, no escapes.
+        QTest::newRow("described-with-detail")
+            << QByteArray("PackageExtractionFailed") << QByteArray("Could not\nextract \x1b[2Jit") << -1
+            << QByteArray("Could not extract  [2Jit (PackageExtractionFailed, code 0x00001234)");
+        QTest::newRow("endless-description") << QByteArray("PackageInspectionFailed")
+                                             << QString(5000, QChar(0x00e9)).toUtf8() << -1 << QByteArray();
     }
     void statusErrors()
     {
         QFETCH(QByteArray, error);
+        QFETCH(QByteArray, description);
         QFETCH(int, result);
+        QFETCH(QByteArray, reason);
         sendFromPeer(statusMessage("Installing", 20).get());
-        sendFromPeer(errorMessage(error.constData()).get());
+        PlistPtr refusal = errorMessage(error.constData());
+        if (!description.isEmpty())
+            plist_dict_set_item(refusal.get(), "ErrorDescription", plist_new_string(description.constData()));
+        if (QByteArray(QTest::currentDataTag()) == "described-with-detail")
+            plist_dict_set_item(refusal.get(), "ErrorDetail", plist_new_uint(0x700001234ull));
+        sendFromPeer(refusal.get());
         RecordingSink sink;
         QCOMPARE(RecvStatus(m_conn, &sink, 2), result);
-        QCOMPARE(sink.progress, std::vector<int>{60});
-        if (result == -1)
-            QVERIFY(logText().contains("device error: " + error));
+        QCOMPARE(sink.progress, (std::vector<int>{60, 60}));
+        QCOMPARE(sink.infos.back().status, std::string(kDeviceErrorStatus));
+        const QByteArray said = QByteArray::fromStdString(sink.infos.back().error);
+        if (!reason.isEmpty()) {
+            QCOMPARE(said, reason);
+        } else {
+            // Cut to its bound, on a character boundary, the error's name kept.
+            QVERIFY(said.size() <= int(kDeviceReasonMaxBytes) && said.size() > 300);
+            QCOMPARE(QString::fromUtf8(said).toUtf8(), said);
+            QVERIFY(said.endsWith("(" + error + ")"));
+        }
+        QVERIFY(logText().contains("the device refused: " + said));
     }
 
     void statusErrorWithoutTextAndTransportLoss()

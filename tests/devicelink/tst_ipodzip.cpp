@@ -228,6 +228,16 @@ private slots:
         QVERIFY(ipod_zip_append(pkg.constData(), "") != 0);
         QVERIFY(ipod_zip_append(pkg.constData(), "../evil") != 0);
         QVERIFY(ipod_zip_append(nullptr, "1-x") != 0);
+
+        // The tag of a device: its UDID, or the older "<number>-<UDID>".
+        QCOMPARE(ipod_zip_has_device_tag(pkg.constData(), "0123456789abcdef"), 0);
+        QCOMPARE(ipod_zip_append(pkg.constData(), "00008101-001A2B3C4D5E6F70"), 0);
+        QCOMPARE(ipod_zip_append(pkg.constData(), "x-fedcba9876543210"), 0);
+        QCOMPARE(ipod_zip_has_device_tag(pkg.constData(), "00008101-001A2B3C4D5E6F70"), 0);
+        for (const char *other : {"456789abcdef", "fedcba9876543210", "00008101"})
+            QCOMPARE(ipod_zip_has_device_tag(pkg.constData(), other), 1);
+        QCOMPARE(ipod_zip_has_device_tag(QFile::encodeName(m_dir.filePath(QStringLiteral("none.ipa"))).constData(),
+                                         "0123456789abcdef"), -1);
     }
 };
 

@@ -2,7 +2,10 @@
 // the failures with their messages and exit codes.
 
 #include "DeviceFixture.h"
+#include "DiagLog.h"
 #include "TestData.h"
+#include "VAppPlist.h"
+#include "VPackageBuilder.h"
 #include "VDemo.h"
 #include "VServer.h"
 
@@ -13,6 +16,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -51,9 +55,8 @@ class TestCli : public QObject
     }
     QString package(const QString &name) const { return m_packages + QLatin1Char('/') + name; }
 
-    Result cli(const QStringList &args)
+    void startCli(QProcess &process, const QStringList &args)
     {
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"),
                    QStringLiteral("UNIX:") + (m_socket.isEmpty() ? m_fixture->socketPath() : m_socket));
@@ -61,8 +64,12 @@ class TestCli : public QObject
         env.insert(QStringLiteral("WINEPREFIX"), m_fixture->root() + QStringLiteral("/no-wine"));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_fixture->root());
-        const QString bin = qEnvironmentVariable("APPSHUTTLE_BIN_DIR") + QStringLiteral("/appshuttle-cli");
-        process.start(bin, args);
+        process.start(qEnvironmentVariable("APPSHUTTLE_BIN_DIR") + QStringLiteral("/appshuttle-cli"), args);
+    }
+    Result cli(const QStringList &args)
+    {
+        QProcess process;
+        startCli(process, args);
         Result r;
         if (!process.waitForFinished(60000)) {
             process.kill();
@@ -75,10 +82,26 @@ class TestCli : public QObject
         r.err = QString::fromLocal8Bit(process.readAllStandardError());
         return r;
     }
-    bool addPad(QString *error)
+    // The iPad on iOS 17; without a serial number in its values when asked.
+    bool addPad(QString *error, bool withoutSerial = false)
     {
         const VDeviceProfile pad = VDeviceFolder::defaultProfile(1);
-        return VDeviceFolder::create(state(), pad, error) && m_fixture->server().attach(pad.udid, error);
+        if (!VDeviceFolder::create(state(), pad, error))
+            return false;
+        if (withoutSerial) {
+            const QString values = state() + QLatin1Char('/') + pad.udid + QStringLiteral("/values.plist");
+            PlistPtr dict = VAppPlist::readFile(values);
+            if (!dict)
+                return false;
+            plist_dict_remove_item(dict.get(), "SerialNumber");
+            if (!VAppPlist::writeFile(values, dict.get()))
+                return false;
+        }
+        return m_fixture->server().attach(pad.udid, error);
+    }
+    QStringList staged() const
+    {
+        return QDir(m_fixture->mediaDir(m_phone.udid) + QStringLiteral("/PublicStaging")).entryList(QDir::Files);
     }
 
 private slots:
@@ -154,6 +177,7 @@ private slots:
         for (const QStringList &bad : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
                                        QStringList{QStringLiteral("export"), QStringLiteral("com.x")},
                                        QStringList{QStringLiteral("list"), QStringLiteral("--replace")},
+                                       QStringList{QStringLiteral("--wait"), QStringLiteral("soon"), QStringLiteral("list")},
                                        QStringList{QStringLiteral("install")}}) {
             r = cli(bad);
             QCOMPARE(r.code, 2);
@@ -234,6 +258,18 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"Sample Documents App.ipa\" on your device.\n")),
                  qPrintable(r.err));
+
+        // The device refuses the install itself (a system app is not
+        // replaced), and says why.
+        QVERIFY(m_fixture->ctl({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
+        const QString safari = m_fixture->root() + QStringLiteral("/safari.ipa");
+        QVERIFY(VPackageBuilder(QStringLiteral("com.apple.mobilesafari")).write(safari));
+        r = cli({QStringLiteral("install"), safari});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"safari.ipa\" on your device.\n"
+                                               "  The device said: A system application cannot be replaced. (InstallProhibited)\n")),
+                 qPrintable(r.err));
+        QVERIFY(staged().isEmpty());
     }
 
     void uninstallAndExport()
@@ -333,6 +369,58 @@ private slots:
         r = cli({QStringLiteral("docs"), QStringLiteral("com.citygo.metro")});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("The app \"Metro Transit\" does not share documents.\n"));
+    }
+
+    void currentDevicesRefuseExportAndJsonStaysClean()
+    {
+        QString error;
+        QVERIFY2(addPad(&error, true), qPrintable(error));
+        const VDeviceProfile pad = VDeviceFolder::defaultProfile(1);
+        // Whatever the device lacks, standard output holds the JSON alone.
+        Result r = cli({QStringLiteral("devices"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        QJsonParseError parsed;
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8(), &parsed).array().size(), 2);
+        QCOMPARE(parsed.error, QJsonParseError::NoError);
+
+        const QString refusal = QStringLiteral("Your device's iOS (%1) no longer allows copying apps to the computer. "
+                                               "Apps can be copied only from devices with iOS 8 or earlier.\n")
+                                    .arg(pad.productVersion);
+        for (const QStringList &args : {QStringList{QStringLiteral("export"), QStringLiteral("com.any"), QStringLiteral("--to"),
+                                                    m_fixture->root() + QStringLiteral("/out")},
+                                        QStringList{QStringLiteral("export-itunes"), QStringLiteral("com.any")}}) {
+            r = cli(QStringList{QStringLiteral("-d"), pad.udid} + args);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.endsWith(refusal) && r.err.count(QStringLiteral("no longer allows")) == 1, qPrintable(r.err));
+            QVERIFY(!r.err.contains(QStringLiteral("Copying")));
+        }
+        // The device, in this process, was asked to archive nothing.
+        QVERIFY(!TestData::readFile(DiagLog::logPath()).contains("answering with"));
+    }
+
+    void waitsForTheUserToTrust()
+    {
+        const std::string udid = m_phone.udid.toStdString();
+        QVERIFY(m_fixture->ctl({"untrust", udid}, &m_ctlOutput));
+        Result r = cli({QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("list")});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("Unlock the device and tap Trust on it\n"
+                                       "The device %1 is locked or does not trust this computer.\n").arg(m_phone.udid));
+
+        // Trusted while the command waits: the command goes on.
+        QProcess process;
+        QSignalSpy said(&process, &QProcess::readyReadStandardError);
+        startCli(process, {QStringLiteral("--wait"), QStringLiteral("60"), QStringLiteral("list"), QStringLiteral("--json")});
+        QByteArray err;
+        while (!err.contains("tap Trust") && said.wait(20000))
+            err += process.readAllStandardError();
+        QVERIFY2(err.contains("Unlock the device and tap Trust on it\n"), err.constData());
+        QVERIFY(m_fixture->ctl({"trust", udid}, &m_ctlOutput));
+        QVERIFY(process.waitForFinished(90000));
+        err += process.readAllStandardError();
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(err.count("tap Trust"), 1);
+        QVERIFY(QJsonDocument::fromJson(process.readAllStandardOutput()).array().size() > 3);
     }
 };
 

@@ -1,9 +1,11 @@
 #include "CliCommands.h"
 
 #include "AppHandler.h"
+#include "AppMessages.h"
 #include "AppModel.h"
 #include "AppProxyModel.h"
 #include "AppTaskParams.h"
+#include "CliConsole.h"
 #include "CliDeviceFinder.h"
 #include "CliJson.h"
 #include "CliSession.h"
@@ -17,20 +19,16 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
-#include <cstdio>
-
 namespace {
 
 void out(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputs("\n", stdout);
+    CliConsole::out(text);
 }
 
 void note(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-    std::fputs("\n", stderr);
+    CliConsole::note(text);
 }
 
 // An error the user reads; the diagnostic log gets it too.
@@ -42,14 +40,14 @@ void err(const QString &text)
 
 void outJson(const QJsonDocument &doc)
 {
-    std::fputs(doc.toJson(QJsonDocument::Indented).constData(), stdout);
+    CliConsole::outRaw(doc.toJson(QJsonDocument::Indented));
 }
 
 // The device chosen by -d: its whole identifier or the UDID after the dash.
 QString pickDevice(const QString &wanted, const QStringList &ids)
 {
     for (const QString &id : ids) {
-        if (id == wanted || id.section(QLatin1Char('-'), 1) == wanted)
+        if (CliDeviceFinder::matches(id, wanted))
             return id;
     }
     return QString();
@@ -70,28 +68,32 @@ QString safeFileName(const QString &name)
 
 int CliCommands::run()
 {
-    CliDeviceFinder finder;
-    if (!finder.start()) {
+    CliDeviceFinder finder(m_o.waitSeconds);
+    if (!finder.start(m_o.deviceId)) {
         err(QStringLiteral("Cannot reach usbmuxd."));
         return NoDevice;
     }
     const QStringList ids = finder.devices();
-    if (m_o.command == QLatin1String("devices"))
+    const QStringList refused = finder.refused();
+    if (m_o.command == QLatin1String("devices")) {
+        for (const QString &each : refused)
+            err(CliDeviceFinder::refusedMessage(each));
         return devices(ids);
+    }
 
     QString id;
     if (!m_o.deviceId.isEmpty()) {
         id = pickDevice(m_o.deviceId, ids);
         if (id.isEmpty()) {
-            err(QStringLiteral("No connected device has the identifier \"%1\".").arg(m_o.deviceId));
+            const QString locked = pickDevice(m_o.deviceId, refused);
+            err(!locked.isEmpty() ? CliDeviceFinder::refusedMessage(locked)
+                                  : QStringLiteral("No connected device has the identifier \"%1\".").arg(m_o.deviceId));
             return NoDevice;
         }
     } else if (ids.size() == 1) {
         id = ids.first();
     } else if (ids.isEmpty()) {
-        const QStringList refused = finder.refused();
-        err(refused.isEmpty() ? QStringLiteral("No device is connected.")
-                              : QStringLiteral("The device %1 is locked or does not trust this computer.").arg(refused.first()));
+        err(refused.isEmpty() ? QStringLiteral("No device is connected.") : CliDeviceFinder::refusedMessage(refused.first()));
         return NoDevice;
     } else {
         err(QStringLiteral("Several devices are connected; choose one with -d ID:"));
@@ -103,6 +105,12 @@ int CliCommands::run()
     CliSession session(id);
     if (m_o.command == QLatin1String("info"))
         return info(session);
+    // Current devices no longer archive apps: say so before anything is sent.
+    if ((m_o.command == QLatin1String("export") || m_o.command == QLatin1String("export-itunes"))
+        && !session.handler()->canExportApps()) {
+        err(AppMessages::exportNotAllowed(CliConsole::printable(QString::fromUtf8(session.handler()->deviceInfo().firmwareVersion()), 40)));
+        return Failed;
+    }
     if (!session.load()) {
         err(QStringLiteral("Cannot read the apps on the device."));
         return Failed;

@@ -2,11 +2,14 @@
 
 #include "AppAddDocTask.h"
 #include "AppDeleteDocTask.h"
+#include "AppMessages.h"
+#include "CliConsole.h"
 #include "ExportApptoPCTask.h"
 #include "ExportApptoiTunesTask.h"
 #include "ExportDoctoPCTask.h"
 #include "InstallAppTask.h"
 #include "UninstallAppTask.h"
+#include "communication.h"
 
 #include <QFileInfo>
 
@@ -26,11 +29,13 @@ QString exportFailure(int error, const QString &name, bool toItunes)
 
 } // namespace
 
-QString CliMessages::failure(int kind, int error, const QString &subject, Severity *severity)
+QString CliMessages::failure(int kind, int error, const QString &subject, Severity *severity, const QString &iosVersion)
 {
     *severity = error == 0 ? None : Failure;
     if (error == 0)
         return QString();
+    if (error == -1010 && (kind == AppTask::ExportApptoPCTask || kind == AppTask::ExportApptoiTunesTask))
+        return AppMessages::exportNotAllowed(iosVersion);
     switch (kind) {
     case AppTask::LoadAppDataTask:
         return QStringLiteral("Cannot read the apps on the device.");
@@ -93,4 +98,11 @@ QString CliMessages::subject(const AppTask *task)
     default:
         return QString();
     }
+}
+
+QString CliMessages::deviceReason(const TaskStatusInfo &info)
+{
+    if (info.status != kDeviceErrorStatus)
+        return QString();
+    return CliConsole::printable(QString::fromUtf8(info.error.c_str()));
 }

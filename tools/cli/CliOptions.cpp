@@ -36,7 +36,9 @@ QString CliOptions::usage()
         "       appshuttle-cli [-d ID] export-itunes BUNDLE_ID...\n"
         "       appshuttle-cli [-d ID] docs BUNDLE_ID [ls [--json] | add FILE... [--replace]\n"
         "                                            | get NAME... --to DIR | rm NAME...]\n"
-        "-d may be left out when exactly one device is connected.\n");
+        "-d may be left out when exactly one device is connected.\n"
+        "--wait SECONDS (any command): how long to wait for a locked device, or one that\n"
+        "               does not trust this computer yet, to be unlocked and trusted (60).\n");
 }
 
 bool CliOptions::parse(const QStringList &arguments, CliOptions *out, QString *error)
@@ -56,6 +58,15 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *out, QString *e
             (arg == QLatin1String("-d") ? o.deviceId : o.toDir) = arguments.at(++i);
             if (arg == QLatin1String("--to"))
                 options << arg;
+        } else if (arg == QLatin1String("--wait")) {
+            bool ok = false;
+            const int seconds = i + 1 < arguments.size() ? arguments.at(i + 1).toInt(&ok) : -1;
+            if (!ok || seconds < 0 || seconds > 3600) {
+                *error = QStringLiteral("--wait needs a number of seconds from 0 to 3600");
+                return false;
+            }
+            o.waitSeconds = seconds;
+            ++i;
         } else if (arg == QLatin1String("--json") || arg == QLatin1String("--replace")
                    || arg == QLatin1String("--with-documents")) {
             options << arg;

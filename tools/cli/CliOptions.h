@@ -16,6 +16,9 @@ struct CliOptions
     bool replace = false;
     bool withDocuments = false;
     bool help = false;
+    // --wait SECONDS: how long a locked or not yet trusted device is given
+    // to be unlocked and to trust this computer.
+    int waitSeconds = 60;
 
     // False with a reason for a command line that does not fit.
     static bool parse(const QStringList &arguments, CliOptions *out, QString *error);

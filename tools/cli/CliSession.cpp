@@ -6,6 +6,7 @@
 #include "AppProxyModel.h"
 #include "AppTaskCtrl.h"
 #include "AppTaskManager.h"
+#include "CliConsole.h"
 #include "CliMessages.h"
 #include "CliProgress.h"
 #include "DiagLog.h"
@@ -14,13 +15,11 @@
 
 #include <QEventLoop>
 
-#include <cstdio>
-
 namespace {
 
 QString progressLabel(const AppTask *task)
 {
-    const QString subject = CliMessages::subject(task);
+    const QString subject = CliConsole::printable(CliMessages::subject(task));
     switch (task->kind()) {
     case AppTask::InstallAppTask: return QStringLiteral("Installing %1").arg(subject);
     case AppTask::UninstallAppTask: return QStringLiteral("Deleting %1").arg(subject);
@@ -81,6 +80,7 @@ int CliSession::run(const QList<AppTask *> &tasks)
 {
     int pending = 0;
     int exitCode = 0;
+    const QString iosVersion = CliConsole::printable(QString::fromUtf8(m_handler->deviceInfo().firmwareVersion()), 40);
     QEventLoop loop;
     QList<QMetaObject::Connection> finishes;
     for (AppTask *task : tasks) {
@@ -93,24 +93,27 @@ int CliSession::run(const QList<AppTask *> &tasks)
         if (auto *add = qobject_cast<AppAddDocTask *>(task))
             connect(add, &AppAddDocTask::sig_overwriteConfirm, this, &CliSession::slot_overwriteConfirm,
                     Qt::BlockingQueuedConnection);
-        const QString subject = CliMessages::subject(task);
+        const QString subject = CliConsole::printable(CliMessages::subject(task));
         const QString label = progressLabel(task);
         if (!label.isEmpty())
             m_progress->track(task, label);
         // Queued from the worker; the task lives until its model and the
         // controller are done with it, which is after this slot has run.
         finishes << connect(task, &AppTask::statusChanged, this,
-                [this, subject, &pending, &exitCode, &loop](AppTask *t, AppTask::TASK_STATUS, AppTask::TASK_STATUS now) {
+                [this, subject, iosVersion, &pending, &exitCode, &loop](AppTask *t, AppTask::TASK_STATUS, AppTask::TASK_STATUS now) {
                     if (now != AppTask::STATUS_FINISHED)
                         return;
                     m_progress->finish(t);
                     CliMessages::Severity severity = CliMessages::None;
-                    const QString message = CliMessages::failure(t->kind(), t->error(), subject, &severity);
-                    if (severity == CliMessages::Warning)
-                        std::fprintf(stderr, "warning: %s\n", message.toLocal8Bit().constData());
-                    else if (severity == CliMessages::Failure) {
+                    const QString message = CliMessages::failure(t->kind(), t->error(), subject, &severity, iosVersion);
+                    if (severity == CliMessages::Warning) {
+                        CliConsole::note(QStringLiteral("warning: ") + message);
+                    } else if (severity == CliMessages::Failure) {
                         DIAG_LOG(message.toUtf8().constData());
-                        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+                        CliConsole::note(message);
+                        const QString reason = CliMessages::deviceReason(t->statusInfo());
+                        if (!reason.isEmpty())
+                            CliConsole::note(QStringLiteral("  The device said: ") + reason);
                         exitCode = 1;
                     }
                     if (--pending == 0)

@@ -2,6 +2,7 @@
 // same app service, tasks and models as the program.
 
 #include "CliCommands.h"
+#include "CliConsole.h"
 #include "CliOptions.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Standard output is the command's result alone (JSON for --json).
+    CliConsole::takeStdout();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("appshuttle-cli"));
     CliOptions options;
@@ -20,7 +23,7 @@ int main(int argc, char *argv[])
         return CliCommands::Usage;
     }
     if (options.help) {
-        std::fputs(CliOptions::usage().toLocal8Bit().constData(), stdout);
+        CliConsole::outRaw(CliOptions::usage().toLocal8Bit());
         return 0;
     }
     return CliCommands(options).run();
