@@ -155,14 +155,18 @@ private:
         return send(Afc::packet(Afc::OpData, num, std::string(), body));
     }
 
-    // The first path argument after `skip` bytes of fixed parameters.
+    // The path argument after `skip` bytes of fixed parameters. Devices take
+    // the packet's end as the end of the last path, and some clients send it
+    // without its NUL.
     static bool pathArg(const std::string &data, size_t skip, std::string *path, size_t *next = nullptr)
     {
-        size_t offset = skip;
-        if (!Afc::readCString(data.data(), data.size(), &offset, path))
+        if (skip >= data.size())
             return false;
+        const size_t nul = data.find('\0', skip);
+        const size_t end = nul == std::string::npos ? data.size() : nul;
+        path->assign(data, skip, end - skip);
         if (next)
-            *next = offset;
+            *next = nul == std::string::npos ? data.size() : nul + 1;
         return true;
     }
 

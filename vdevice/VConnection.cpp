@@ -3,6 +3,7 @@
 #include "DiagLog.h"
 
 #include "VDevice.h"
+#include "VTlsContext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,11 +11,21 @@
 #include <thread>
 #include <utility>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-VConnection::VConnection(int fd, VDevice *device, std::string serviceName)
-    : m_fd(fd), m_device(device), m_service(std::move(serviceName))
+namespace {
+
+// SSL_read/SSL_write take an int; a larger buffer goes in several calls.
+constexpr size_t kMaxTlsCall = size_t(1) << 30;
+
+} // namespace
+
+VConnection::VConnection(int fd, VDevice *device, std::string serviceName, const VTlsContext *tls)
+    : m_fd(fd), m_device(device), m_service(std::move(serviceName)), m_tls(tls)
 {
     if (m_device)
         m_faults = m_device->faultsFor(m_service);
@@ -22,8 +33,77 @@ VConnection::VConnection(int fd, VDevice *device, std::string serviceName)
 
 VConnection::~VConnection()
 {
+    // SSL_free sends nothing: the peer sees the connection end without close_notify.
+    SSL_free(m_ssl);
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+bool VConnection::startTls()
+{
+    if (m_ssl || !m_tls) {
+        DIAG_LOG(m_ssl ? "TLS is on already" : "no TLS context for this connection");
+        return false;
+    }
+    m_ssl = m_tls->accept(m_fd);
+    m_plainAfterTls = false;
+    return m_ssl != nullptr;
+}
+
+bool VConnection::waitForData(int timeoutMs)
+{
+    if (m_ssl && SSL_pending(m_ssl) > 0)
+        return true;
+    pollfd p {m_fd, POLLIN, 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, timeoutMs);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n > 0;
+    }
+}
+
+void VConnection::drop()
+{
+    ::shutdown(m_fd, SHUT_RDWR);
+}
+
+long VConnection::receiveSome(char *buffer, size_t length)
+{
+    for (;;) {
+        if (!m_ssl) {
+            const ssize_t n = ::recv(m_fd, buffer, length, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            return long(n);
+        }
+        ERR_clear_error();
+        const int n = SSL_read(m_ssl, buffer, int(std::min(length, kMaxTlsCall)));
+        if (n > 0)
+            return n;
+        if (m_plainAfterTls && SSL_get_error(m_ssl, n) == SSL_ERROR_ZERO_RETURN) {
+            SSL_free(m_ssl);
+            m_ssl = nullptr;
+            m_plainAfterTls = false;
+            continue;
+        }
+        return n == 0 ? 0 : -1;
+    }
+}
+
+long VConnection::sendSome(const char *buffer, size_t length)
+{
+    if (!m_ssl) {
+        for (;;) {
+            const ssize_t n = ::send(m_fd, buffer, length, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            return long(n);
+        }
+    }
+    ERR_clear_error();
+    const int n = SSL_write(m_ssl, buffer, int(std::min(length, kMaxTlsCall)));
+    return n > 0 ? n : -1;
 }
 
 // The "drop" fault counts both directions, so that it can cut an upload
@@ -49,9 +129,7 @@ bool VConnection::readExact(void *buffer, size_t length)
             }
             want = size_t(std::min<uint64_t>(want, uint64_t(m_faults.dropAfterBytes) - passed));
         }
-        const ssize_t n = ::recv(m_fd, out + done, want, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = receiveSome(out + done, want);
         if (n <= 0)
             return false;
         done += size_t(n);
@@ -75,9 +153,7 @@ bool VConnection::writeAll(const void *buffer, size_t length)
     }
     size_t done = 0;
     while (done < allowed) {
-        const ssize_t n = ::send(m_fd, in + done, allowed - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = sendSome(in + done, allowed - done);
         if (n <= 0)
             return false;
         done += size_t(n);

@@ -4,7 +4,7 @@
 // "Connect" has turned the socket into a raw byte pipe. Every read and write
 // of a service goes through here so that injected faults (a drop after N
 // bytes, slow chunks, garbage or oversized replies, error answers) apply to
-// every service alike.
+// every service alike, in plain text as inside TLS once startTls() ran.
 //
 // Contract shared by all services of the virtual device:
 //  - one VConnection per accepted socket, used by one thread;
@@ -23,12 +23,15 @@
 #include <string>
 
 class VDevice;
+class VTlsContext;
+struct ssl_st;
 
 class VConnection
 {
 public:
-    VConnection(int fd, VDevice *device, std::string serviceName);
-    ~VConnection();   // closes the descriptor
+    // tls: the server's TLS context, needed only by startTls().
+    VConnection(int fd, VDevice *device, std::string serviceName, const VTlsContext *tls = nullptr);
+    ~VConnection();   // closes the descriptor, without a TLS goodbye
     VConnection(const VConnection &) = delete;
     VConnection &operator=(const VConnection &) = delete;
 
@@ -38,6 +41,19 @@ public:
 
     bool readExact(void *buffer, size_t length);
     bool writeAll(const void *buffer, size_t length);
+
+    // Runs the server side of a TLS handshake; every later read and write
+    // goes through TLS. False (logged) when the handshake fails.
+    bool startTls();
+    bool tlsActive() const { return m_ssl != nullptr; }
+    // A close_notify from the client then ends TLS and the connection goes on
+    // in plain text (lockdown after StopSession); without this call it ends
+    // the connection.
+    void endTlsOnCloseNotify() { m_plainAfterTls = true; }
+    // True when a request arrives within timeoutMs (or the peer closed).
+    bool waitForData(int timeoutMs);
+    // Cuts the connection as a device does: both directions, no TLS goodbye.
+    void drop();
 
     // Property-list messages with the 4-byte big-endian length framing.
     // recvPlist refuses lengths above the framing's bound. sendPlist applies
@@ -56,10 +72,16 @@ public:
 
 private:
     bool countBytes(size_t length);
+    // One recv/send, through TLS when it is on: as recv/send return.
+    long receiveSome(char *buffer, size_t length);
+    long sendSome(const char *buffer, size_t length);
 
     int m_fd;
     VDevice *m_device;
     std::string m_service;
+    const VTlsContext *m_tls;
+    ssl_st *m_ssl = nullptr;
+    bool m_plainAfterTls = false;
     VFaults m_faults;
     uint64_t m_bytesOut = 0;
     uint64_t m_bytesIn = 0;

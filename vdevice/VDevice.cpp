@@ -1,5 +1,8 @@
 #include "VDevice.h"
 
+#include "VAppPlist.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,6 +41,20 @@ uint64_t uintItem(plist_t dict, const char *key, uint64_t fallback)
     return value;
 }
 
+// Bounds on what device.plist may list: it is edited by hand at times.
+constexpr int kMaxHosts = 64;
+constexpr int kMaxHostIdLength = 128;
+
+const char *dialogName(VDevice::Dialog dialog)
+{
+    switch (dialog) {
+    case VDevice::Dialog::Accepted: return "accepted";
+    case VDevice::Dialog::Denied: return "denied";
+    case VDevice::Dialog::Pending: break;
+    }
+    return "pending";
+}
+
 bool isDomainKey(const char *key)
 {
     for (const char *p = key; *p; ++p) {
@@ -69,8 +86,17 @@ std::shared_ptr<VDevice> VDevice::load(const QString &deviceDir, QString *error)
     if (flags && plist_get_node_type(flags.get()) == PLIST_DICT) {
         device->m_attached = boolItem(flags.get(), "Attached", true);
         device->m_locked = boolItem(flags.get(), "Locked", false);
-        device->m_trusted = boolItem(flags.get(), "Trusted", true);
+        device->m_markedTrusted = boolItem(flags.get(), "Trusted", true);
         device->m_usbProductId = uint32_t(uintItem(flags.get(), "USBProductID", 0x12a8));
+        plist_t hosts = plist_dict_get_item(flags.get(), "TrustedHostIDs");
+        device->m_hostsRecorded = hosts && plist_get_node_type(hosts) == PLIST_ARRAY;
+        for (const QString &host : VAppPlist::stringList(flags.get(), "TrustedHostIDs")) {
+            if (int(device->m_hosts.size()) < kMaxHosts && !host.isEmpty() && host.size() <= kMaxHostIdLength)
+                device->m_hosts.insert(host.toStdString());
+        }
+        const QString dialog = VAppPlist::string(flags.get(), "PairingDialog");
+        device->m_dialog = dialog == QLatin1String("accepted") ? Dialog::Accepted
+                         : dialog == QLatin1String("denied") ? Dialog::Denied : Dialog::Pending;
     }
     return device;
 }
@@ -195,11 +221,6 @@ bool VDevice::isLocked() const
     return m_locked;
 }
 
-bool VDevice::isTrusted() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_trusted;
-}
 
 void VDevice::setAttached(bool on)
 {
@@ -215,11 +236,99 @@ void VDevice::setLocked(bool on)
     saveFlags();
 }
 
-void VDevice::setTrusted(bool on)
+bool VDevice::isTrusted() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_trusted = on;
+    return !m_hosts.empty();
+}
+
+bool VDevice::trustsHost(const std::string &hostId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !hostId.empty() && m_hosts.count(hostId) > 0;
+}
+
+VDevice::Dialog VDevice::dialog() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dialog;
+}
+
+std::string VDevice::pair(const std::string &hostId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_locked)
+        return "PasswordProtected";
+    if (m_hosts.count(hostId))
+        return std::string();
+    switch (m_dialog) {
+    case Dialog::Pending:
+        return "PairingDialogResponsePending";
+    case Dialog::Denied:
+        m_dialog = Dialog::Pending;
+        saveFlags();
+        return "UserDeniedPairing";
+    case Dialog::Accepted:
+        break;
+    }
+    if (int(m_hosts.size()) >= kMaxHosts || hostId.size() > size_t(kMaxHostIdLength))
+        return "InvalidHostID";
+    m_hosts.insert(hostId);
+    m_dialog = Dialog::Pending;
     saveFlags();
+    return std::string();
+}
+
+void VDevice::answerDialog(bool trust)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dialog = trust ? Dialog::Accepted : Dialog::Denied;
+    saveFlags();
+}
+
+void VDevice::forgetHosts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hosts.clear();
+    m_dialog = Dialog::Pending;
+    saveFlags();
+}
+
+void VDevice::forgetHost(const std::string &hostId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_hosts.erase(hostId))
+        saveFlags();
+}
+
+bool VDevice::adoptHost(const std::string &hostId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_hostsRecorded)
+        return false;
+    m_hostsRecorded = true;
+    if (m_markedTrusted)
+        m_hosts.insert(hostId);
+    saveFlags();
+    return m_markedTrusted;
+}
+
+QByteArray VDevice::escrowBag() const
+{
+    return QCryptographicHash::hash(QStringLiteral("escrow bag of %1").arg(m_udid).toUtf8(),
+                                    QCryptographicHash::Sha256);
+}
+
+int VDevice::idleTimeoutMs() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_idleTimeoutMs;
+}
+
+void VDevice::setIdleTimeoutMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idleTimeoutMs = ms > 0 ? ms : 0;
 }
 
 void VDevice::saveFlags() const
@@ -228,7 +337,14 @@ void VDevice::saveFlags() const
     plist_dict_set_item(dict.get(), "USBProductID", plist_new_uint(m_usbProductId));
     plist_dict_set_item(dict.get(), "Attached", plist_new_bool(m_attached));
     plist_dict_set_item(dict.get(), "Locked", plist_new_bool(m_locked));
-    plist_dict_set_item(dict.get(), "Trusted", plist_new_bool(m_trusted));
+    plist_dict_set_item(dict.get(), "Trusted", plist_new_bool(!m_hosts.empty()));
+    if (m_hostsRecorded) {
+        plist_t hosts = plist_new_array();
+        for (const std::string &host : m_hosts)
+            plist_array_append_item(hosts, plist_new_string(host.c_str()));
+        plist_dict_set_item(dict.get(), "TrustedHostIDs", hosts);
+    }
+    plist_dict_set_item(dict.get(), "PairingDialog", plist_new_string(dialogName(m_dialog)));
     std::string xml;
     if (!PlistFrame::toXml(dict.get(), &xml))
         return;
@@ -280,19 +396,21 @@ int64_t VDevice::freeSpaceFault() const
     return out;
 }
 
-uint16_t VDevice::openServicePort(const std::string &service)
+uint16_t VDevice::openServicePort(const std::string &service, bool tls)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Ports cycle through the dynamic range; a reused number takes the new service.
     const uint16_t port = m_nextPort;
     m_nextPort = m_nextPort >= 65000 ? 49152 : uint16_t(m_nextPort + 1);
-    m_ports[port] = service;
+    m_ports[port] = Port{service, tls};
     return port;
 }
 
-std::string VDevice::serviceForPort(uint16_t port) const
+std::string VDevice::serviceForPort(uint16_t port, bool *tls) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_ports.find(port);
-    return it == m_ports.end() ? std::string() : it->second;
+    if (tls)
+        *tls = it != m_ports.end() && it->second.tls;
+    return it == m_ports.end() ? std::string() : it->second.service;
 }

@@ -11,13 +11,17 @@
 //                                "com.apple.disk_usage" {TotalDataCapacity,
 //                                TotalDataAvailable, ...} (unsigned integers).
 //   <state>/<UDID>/device.plist  the emulator's own flags, not lockdown values:
-//                                USBProductID (uint), Attached, Locked,
-//                                Trusted (bools). Written back when ctl
-//                                changes them.
+//                                USBProductID (uint), Attached, Locked (bools),
+//                                TrustedHostIDs (the hosts it paired with),
+//                                PairingDialog ("pending", "accepted",
+//                                "denied"), Trusted (bool: any host; read
+//                                only from a folder without TrustedHostIDs).
+//                                Written back when they change.
 //   <state>/<UDID>/media/        the media area, root of com.apple.afc.
 //   <state>/<UDID>/apps/         installed apps (the app services' store).
 //   <state>/pairrecords/<UDID>.plist   pair records saved through usbmuxd.
-// Faults (VFaults.h) live in memory only.
+//   <state>/identity.plist             keys, HostID and BUID (VPairKeys.h).
+// Faults (VFaults.h) and the idle timeout live in memory only.
 //
 // Thread affinity: a VDevice is shared by the server and every connection
 // thread; every member is safe to call from any thread. Values are read once
@@ -32,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,10 +75,35 @@ public:
     // Run-time flags (persisted in device.plist).
     bool isAttached() const;
     bool isLocked() const;
-    bool isTrusted() const;
     void setAttached(bool on);
     void setLocked(bool on);
-    void setTrusted(bool on);
+
+    // Trust, as the device keeps it: the hosts it paired with and the answer
+    // the next Pair gets from the "Trust This Computer?" dialog (persisted).
+    enum class Dialog { Pending, Accepted, Denied };
+    bool isTrusted() const;   // trusts at least one host
+    bool trustsHost(const std::string &hostId) const;
+    Dialog dialog() const;
+    // lockdown's Pair from hostId: empty when the device now trusts it, else
+    // the Error to answer: PasswordProtected (locked),
+    // PairingDialogResponsePending, or UserDeniedPairing once after a denial
+    // (the next attempt shows a new dialog). A success consumes the answer.
+    std::string pair(const std::string &hostId);
+    void answerDialog(bool trust);
+    // Forgets every host (an erase or a reset of trust settings); the dialog is pending.
+    void forgetHosts();
+    void forgetHost(const std::string &hostId);   // Unpair
+    // A folder that never recorded its hosts (new, or older than host
+    // records) and is marked Trusted takes hostId as its host. True when it
+    // did: the caller then gives that host its pair record.
+    bool adoptHost(const std::string &hostId);
+    // What Pair answers as EscrowBag and the pre-made pair record carries.
+    QByteArray escrowBag() const;
+
+    // Milliseconds without a request after which lockdown closes a
+    // connection; 0: never (the default).
+    int idleTimeoutMs() const;
+    void setIdleTimeoutMs(int ms);
 
     // Faults, per service name or "*".
     bool addFault(const std::string &service, const std::string &kind, const std::string &arg,
@@ -81,9 +111,10 @@ public:
     void clearFaults();
     VFaults faultsFor(const std::string &service) const;
 
-    // Dynamic service ports handed out by lockdown's StartService.
-    uint16_t openServicePort(const std::string &service);
-    std::string serviceForPort(uint16_t port) const;   // empty when unknown
+    // Dynamic service ports handed out by lockdown's StartService; tls when
+    // the service connection starts in TLS (EnableServiceSSL).
+    uint16_t openServicePort(const std::string &service, bool tls = false);
+    std::string serviceForPort(uint16_t port, bool *tls = nullptr) const;   // empty when unknown
 
 private:
     VDevice() = default;
@@ -95,11 +126,21 @@ private:
     PlistPtr m_values = makePlistPtr();
     uint32_t m_usbProductId = 0x12a8;
 
+    struct Port
+    {
+        std::string service;
+        bool tls = false;
+    };
+
     mutable std::mutex m_mutex;
     bool m_attached = true;
     bool m_locked = false;
-    bool m_trusted = true;
+    bool m_markedTrusted = true;   // "Trusted" of a folder without host records
+    bool m_hostsRecorded = false;
+    std::set<std::string> m_hosts;
+    Dialog m_dialog = Dialog::Pending;
+    int m_idleTimeoutMs = 0;
     std::map<std::string, VFaults> m_faults;
-    std::map<uint16_t, std::string> m_ports;
+    std::map<uint16_t, Port> m_ports;
     uint16_t m_nextPort = 49152;
 };

@@ -47,9 +47,11 @@ bool VFaults::apply(const std::string &kind, const std::string &arg, std::string
         garbageReply = true;
     } else if (kind == "hugelength") {
         hugeLength = true;
+    } else if (kind == "ssl") {
+        tls = true;
     } else {
         *error = "unknown fault kind: " + kind
-            + " (drop, error, freespace, delay, garbage, hugelength)";
+            + " (drop, error, freespace, delay, garbage, hugelength, ssl)";
         return false;
     }
     return true;
@@ -67,4 +69,5 @@ void VFaults::merge(const VFaults &other)
         delayMs = other.delayMs;
     garbageReply = garbageReply || other.garbageReply;
     hugeLength = hugeLength || other.hugeLength;
+    tls = tls || other.tls;
 }

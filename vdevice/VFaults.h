@@ -14,6 +14,9 @@
 //   delay MS      wait MS milliseconds before each write of a reply or chunk
 //   garbage       send a reply that does not parse, then close
 //   hugelength    send a length header far beyond any sane size, then close
+//   ssl           the service speaks TLS: StartService answers EnableServiceSSL
+//                 true and the service connection starts in TLS right after
+//                 usbmuxd's Connect (not for lockdown, whose TLS is the session's)
 
 #include <cstdint>
 #include <string>
@@ -26,11 +29,12 @@ struct VFaults
     int delayMs = 0;
     bool garbageReply = false;
     bool hugeLength = false;
+    bool tls = false;
 
     bool any() const
     {
         return dropAfterBytes >= 0 || !errorReply.empty() || freeSpace >= 0 || delayMs > 0
-            || garbageReply || hugeLength;
+            || garbageReply || hugeLength || tls;
     }
     // Applies one fault; false (with a reason) for an unknown kind or bad argument.
     bool apply(const std::string &kind, const std::string &arg, std::string *error);

@@ -2,8 +2,6 @@
 
 #include "VDevice.h"
 
-#include <QCryptographicHash>
-
 #include <cstdlib>
 
 namespace VMuxPacket {
@@ -20,13 +18,6 @@ void appendU32(std::string *out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out->push_back(char((value >> (8 * i)) & 0xff));
-}
-
-plist_t pemData(const char *label)
-{
-    const std::string text = std::string("-----BEGIN CERTIFICATE-----\nAppShuttle virtual device ")
-        + label + "\n-----END CERTIFICATE-----\n";
-    return plist_new_data(text.data(), text.size());
 }
 
 } // namespace
@@ -90,26 +81,6 @@ std::string deviceEvent(const char *type, uint32_t number)
     plist_dict_set_item(dict.get(), "MessageType", plist_new_string(type));
     plist_dict_set_item(dict.get(), "DeviceID", plist_new_uint(number));
     return packet(0, dict.get());
-}
-
-QByteArray pairRecord(const std::string &buid)
-{
-    // One host identity per server, derived from its BUID.
-    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(buid),
-                                                     QCryptographicHash::Md5).toHex().toUpper();
-    const QByteArray hostId = hash.left(8) + '-' + hash.mid(8, 4) + '-' + hash.mid(12, 4) + '-'
-        + hash.mid(16, 4) + '-' + hash.mid(20, 12);
-    PlistPtr dict = makePlistPtr(plist_new_dict());
-    plist_dict_set_item(dict.get(), "DeviceCertificate", pemData("device"));
-    plist_dict_set_item(dict.get(), "EscrowBag", plist_new_data("escrow", 6));
-    plist_dict_set_item(dict.get(), "HostCertificate", pemData("host"));
-    plist_dict_set_item(dict.get(), "HostID", plist_new_string(hostId.constData()));
-    plist_dict_set_item(dict.get(), "RootCertificate", pemData("root"));
-    plist_dict_set_item(dict.get(), "SystemBUID", plist_new_string(buid.c_str()));
-    plist_dict_set_item(dict.get(), "WiFiMACAddress", plist_new_string("00:00:00:00:00:00"));
-    std::string xml;
-    PlistFrame::toXml(dict.get(), &xml);
-    return QByteArray::fromStdString(xml);
 }
 
 std::string stringItem(plist_t dict, const char *key)

@@ -7,8 +7,6 @@
 
 #include "PlistFrame.h"
 
-#include <QByteArray>
-
 #include <cstdint>
 #include <string>
 
@@ -42,8 +40,6 @@ std::string result(uint32_t tag, uint64_t number);
 PlistPtr attachedDict(const VDevice &device, uint32_t number);
 // "Detached" or "Paired" with a DeviceID, tag 0.
 std::string deviceEvent(const char *type, uint32_t number);
-// A pair record with HostID and SystemBUID (no certificates: SSL stays off).
-QByteArray pairRecord(const std::string &buid);
 
 std::string stringItem(plist_t dict, const char *key);
 uint64_t uintItem(plist_t dict, const char *key);

@@ -6,12 +6,12 @@
 #include "VLockdown.h"
 #include "VMuxPacket.h"
 #include "VServiceTable.h"
+#include "VTlsContext.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
@@ -68,8 +68,7 @@ bool safeRecordId(const std::string &id)
 } // namespace
 
 VServer::VServer(const QString &stateDir)
-    : m_stateDir(QDir(stateDir).absolutePath()),
-      m_buid(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString())
+    : m_stateDir(QDir(stateDir).absolutePath())
 {
 }
 
@@ -84,13 +83,21 @@ bool VServer::start(const QString &socketPath, QString *error)
         *error = QStringLiteral("already running");
         return false;
     }
+    m_tls = std::make_unique<VTlsContext>();
+    if (!QDir().mkpath(m_stateDir)) {
+        *error = QStringLiteral("cannot create %1").arg(m_stateDir);
+        DIAG_LOG(error->toUtf8().constData());
+        return false;
+    }
+    if (!VPairKeys::loadOrCreate(m_stateDir, &m_keys, error) || !m_tls->init(m_keys, error))
+        return false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_devices.clear();
         m_attached.clear();
         for (const QString &dir : VDeviceFolder::deviceDirs(m_stateDir)) {
             QString reason;
-            std::shared_ptr<VDevice> device = VDevice::load(dir, &reason);
+            std::shared_ptr<VDevice> device = loadDevice(dir, &reason);
             if (!device) {
                 DIAG_LOG(reason.toUtf8().constData());
                 *error = reason;
@@ -264,7 +271,7 @@ bool VServer::handleMuxRequest(Worker *worker, uint32_t tag, std::string &body, 
             plist_array_append_item(list, VMuxPacket::attachedDict(*entry.device, entry.number).release());
         plist_dict_set_item(reply.get(), "DeviceList", list);
     } else if (type == "ReadBUID") {
-        plist_dict_set_item(reply.get(), "BUID", plist_new_string(m_buid.c_str()));
+        plist_dict_set_item(reply.get(), "BUID", plist_new_string(m_keys.buid.c_str()));
     } else if (type == "ReadPairRecord" || type == "SavePairRecord" || type == "DeletePairRecord") {
         return writeFull(fd, pairRecordReply(tag, type, request.get()));
     } else if (type == "ListListeners") {
@@ -298,8 +305,9 @@ bool VServer::connectRequest(Worker *worker, uint32_t tag, plist_t request, bool
     }
     std::string service = VLockdown::kServiceName;
     VServiceTable::Handler handler;
+    bool serviceTls = false;
     if (port != VLockdown::kPort) {
-        service = device->serviceForPort(port);
+        service = device->serviceForPort(port, &serviceTls);
         handler = service.empty() ? VServiceTable::Handler() : VServiceTable::find(service);
         if (!handler) {
             writeFull(fd, VMuxPacket::result(tag, VMuxPacket::kResultConnectionRefused));
@@ -315,11 +323,11 @@ bool VServer::connectRequest(Worker *worker, uint32_t tag, plist_t request, bool
     }
     // From here the socket is the device's: the connection owns the descriptor.
     *handedOver = true;
-    VConnection conn(fd, device.get(), service);
-    if (handler)
+    VConnection conn(fd, device.get(), service, m_tls.get());
+    if (!handler)
+        VLockdown(conn, m_keys, !m_plainLockdown).serve();
+    else if (!serviceTls || conn.startTls())   // as StartService announced it
         handler(conn);
-    else
-        VLockdown(conn).serve();
     std::lock_guard<std::mutex> lock(m_mutex);
     worker->fd = -1;   // closed by conn right after this
     return false;
@@ -340,9 +348,7 @@ std::string VServer::pairRecordReply(uint32_t tag, const std::string &type, plis
         char *bytes = nullptr;
         uint64_t length = 0;
         plist_get_data_val(data, &bytes, &length);
-        QSaveFile file(path);
-        const bool saved = QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-            && file.write(bytes, qint64(length)) == qint64(length) && file.commit();
+        const bool saved = storePairRecord(id, bytes, size_t(length));
         std::free(bytes);
         if (!saved)
             return VMuxPacket::result(tag, VMuxPacket::kErrnoInvalid);
@@ -354,14 +360,45 @@ std::string VServer::pairRecordReply(uint32_t tag, const std::string &type, plis
     QFile file(path);
     if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxMuxMessage / 2)
         record = file.readAll();
-    // Every known device has a record, so the handshake never starts pairing.
-    if (record.isEmpty() && device(QString::fromStdString(id)))
-        record = VMuxPacket::pairRecord(m_buid);
     if (record.isEmpty())
         return VMuxPacket::result(tag, VMuxPacket::kErrnoNoEntry);
     PlistPtr reply = makePlistPtr(plist_new_dict());
     plist_dict_set_item(reply.get(), "PairRecordData", plist_new_data(record.constData(), uint64_t(record.size())));
     return VMuxPacket::packet(tag, reply.get());
+}
+
+bool VServer::storePairRecord(const std::string &udid, const char *bytes, size_t length) const
+{
+    const QString path = QString::fromStdString(pairRecordPath(udid));
+    QSaveFile file(path);
+    const bool saved = QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes, qint64(length)) == qint64(length) && file.commit();
+    if (!saved)
+        DIAG_LOG("cannot store a pair record");
+    return saved;
+}
+
+std::shared_ptr<VDevice> VServer::loadDevice(const QString &dir, QString *error)
+{
+    std::shared_ptr<VDevice> device = VDevice::load(dir, error);
+    if (!device)
+        return nullptr;
+    device->setIdleTimeoutMs(m_idleTimeoutMs);
+    if (device->adoptHost(m_keys.hostId)) {
+        const QByteArray record = m_keys.hostPairRecord(device->escrowBag(), device->stringValue("WiFiAddress"));
+        if (!storePairRecord(device->udid().toStdString(), record.constData(), size_t(record.size()))) {
+            *error = QStringLiteral("%1: cannot store its pair record").arg(dir);
+            return nullptr;
+        }
+    }
+    return device;
+}
+
+void VServer::setIdleTimeout(int ms)
+{
+    m_idleTimeoutMs = ms > 0 ? ms : 0;
+    for (const auto &device : devices())
+        device->setIdleTimeoutMs(ms);
 }
 
 std::string VServer::controlReply(uint32_t tag, plist_t request)
@@ -441,7 +478,7 @@ bool VServer::attach(const QString &udid, QString *error)
             *error = QStringLiteral("invalid UDID: %1").arg(udid);
             return false;
         }
-        found = VDevice::load(m_stateDir + QLatin1Char('/') + udid, error);
+        found = loadDevice(m_stateDir + QLatin1Char('/') + udid, error);
         if (!found)
             return false;
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -12,8 +12,14 @@
 // The control requests of ctl travel on the same socket as a usbmuxd plist
 // message with MessageType "AppShuttleControl" and "Arguments" (strings);
 // control() runs the same commands in-process.
+//
+// Lockdown speaks TLS from StartSession on unless plain lockdown is chosen
+// (for debugging with a packet trace). The state folder's keys (VPairKeys)
+// make the TLS identity of every device and the pre-made host pair record
+// that trusted devices start with.
 
 #include "VDevice.h"
+#include "VPairKeys.h"
 
 #include <QString>
 
@@ -26,6 +32,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+class VTlsContext;
 
 class VServer
 {
@@ -51,8 +59,19 @@ public:
     bool attach(const QString &udid, QString *error);
     bool detach(const QString &udid, QString *error);
 
+    // Lockdown sessions in plain text (EnableSessionSSL false), for the
+    // sessions started after the call. Off by default.
+    void setPlainLockdown(bool on) { m_plainLockdown = on; }
+    // The idle timeout of every device, also of devices loaded later; 0 turns
+    // it off (the default). Applies from each connection's next request on.
+    void setIdleTimeout(int ms);
+
     // ctl commands: list | attach UDID | detach UDID | lock UDID | unlock UDID
-    // | trust UDID | untrust UDID | fault UDID SERVICE KIND [ARG]
+    // | trust UDID (answers the trust dialog: the next Pair succeeds)
+    // | deny UDID (the next Pair is denied) | forget-host UDID (the device
+    // forgets every host; the host keeps its stale record)
+    // | untrust UDID (forget-host, and the host's record is deleted)
+    // | idle UDID SECONDS (0: off) | fault UDID SERVICE KIND [ARG]
     // | clear-faults UDID | end-sessions UDID (closes the lockdown
     // connections, as a device ends idle sessions). Output text; false on failure.
     bool control(const std::vector<std::string> &args, std::string *output);
@@ -79,6 +98,10 @@ private:
     bool handleMuxRequest(Worker *worker, uint32_t tag, std::string &body, bool *handedOver);
     bool connectRequest(Worker *worker, uint32_t tag, plist_t request, bool *handedOver);
     std::string pairRecordReply(uint32_t tag, const std::string &type, plist_t request);
+    bool storePairRecord(const std::string &udid, const char *bytes, size_t length) const;
+    // VDevice::load, the default idle timeout, and the pre-made pair record
+    // of a device that starts out trusted.
+    std::shared_ptr<VDevice> loadDevice(const QString &dir, QString *error);
     std::string controlReply(uint32_t tag, plist_t request);
     void broadcast(const std::string &packet);
     // Shuts the device's connections down (only those of one service when given).
@@ -97,5 +120,8 @@ private:
     uint32_t m_nextNumber = 1;
     std::vector<int> m_listeners;
     std::list<Worker> m_workers;
-    std::string m_buid;
+    VPairKeys m_keys;   // set by start(), then only read
+    std::unique_ptr<VTlsContext> m_tls;
+    std::atomic<bool> m_plainLockdown{false};
+    std::atomic<int> m_idleTimeoutMs{0};
 };

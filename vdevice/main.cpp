@@ -1,9 +1,11 @@
 // appshuttle-vdevice: the virtual device daemon and its control client.
 //
 //   appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]
+//                      [--plain-lockdown] [--idle-timeout SECONDS]
 //   appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID | lock UDID
-//                      | unlock UDID | trust UDID | untrust UDID
-//                      | fault UDID SERVICE KIND [ARG] | clear-faults UDID | end-sessions UDID
+//                      | unlock UDID | trust UDID | deny UDID | forget-host UDID | untrust UDID
+//                      | idle UDID SECONDS | fault UDID SERVICE KIND [ARG] | clear-faults UDID
+//                      | end-sessions UDID
 
 #include "VControlClient.h"
 #include "VDeviceFolder.h"
@@ -26,10 +28,12 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]\n"
+                 "           [--plain-lockdown] [--idle-timeout SECONDS]\n"
                  "       appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID\n"
-                 "           | lock UDID | unlock UDID | trust UDID | untrust UDID\n"
-                 "           | fault UDID SERVICE KIND [ARG] | clear-faults UDID | end-sessions UDID\n"
-                 "fault kinds: drop N, error NAME, freespace BYTES, delay MS, garbage, hugelength;\n"
+                 "           | lock UDID | unlock UDID | trust UDID | deny UDID | forget-host UDID\n"
+                 "           | untrust UDID | idle UDID SECONDS | fault UDID SERVICE KIND [ARG]\n"
+                 "           | clear-faults UDID | end-sessions UDID\n"
+                 "fault kinds: drop N, error NAME, freespace BYTES, delay MS, garbage, hugelength, ssl;\n"
                  "SERVICE is a service name (com.apple.afc, com.apple.mobile.lockdown, ...) or '*'\n");
     return 2;
 }
@@ -50,6 +54,8 @@ int serve(int argc, char **argv)
     QString stateDir;
     VPopulateOptions options;
     bool populate = false;
+    bool plainLockdown = false;
+    int idleSeconds = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -64,6 +70,10 @@ int serve(int argc, char **argv)
             ++i;
         } else if (arg == "--apps" && hasValue && number(argv[i + 1], &options.apps)) {
             populate = true;
+            ++i;
+        } else if (arg == "--plain-lockdown") {
+            plainLockdown = true;
+        } else if (arg == "--idle-timeout" && hasValue && number(argv[i + 1], &idleSeconds)) {
             ++i;
         } else {
             return usage();
@@ -98,6 +108,8 @@ int serve(int argc, char **argv)
         return 1;
     }
     VServer server(stateDir);
+    server.setPlainLockdown(plainLockdown);
+    server.setIdleTimeout(idleSeconds * 1000);
     if (!server.start(socketPath, &error)) {
         std::fprintf(stderr, "appshuttle-vdevice: %s\n", qPrintable(error));
         return 1;

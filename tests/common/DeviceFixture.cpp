@@ -117,6 +117,24 @@ bool DeviceFixture::fault(int index, const std::string &service, const std::stri
     return ctl(args);
 }
 
+bool DeviceFixture::deviceCtl(int index, const std::string &command, const std::string &arg)
+{
+    std::vector<std::string> args{command, profile(index).udid.toStdString()};
+    if (!arg.empty())
+        args.push_back(arg);
+    return ctl(args);
+}
+
+void DeviceFixture::setPlainLockdown(bool on)
+{
+    m_server->setPlainLockdown(on);
+}
+
+void DeviceFixture::setIdleTimeout(int ms)
+{
+    m_server->setIdleTimeout(ms);
+}
+
 bool DeviceFixture::control(const QStringList &args)
 {
     std::vector<std::string> list;

@@ -4,6 +4,9 @@
 // through USBMUXD_SOCKET_ADDRESS by the device link (startScanning) or by the
 // real clients, and the arrivals the device link reported. One fixture per
 // test: construct in init(), destroy in cleanup().
+//
+// Lockdown speaks TLS as a real device does; every device starts out trusted
+// by the host whose pair record the state folder holds.
 
 #include "VDeviceFolder.h"
 
@@ -47,6 +50,13 @@ public:
     // A ctl command of the virtual device ("fault", udid, service, kind, arg...).
     bool ctl(const std::vector<std::string> &args, std::string *output = nullptr);
     bool fault(int index, const std::string &service, const std::string &kind, const std::string &arg = std::string());
+    // A per-device ctl command on device index: "trust", "deny", "untrust",
+    // "forget-host", "lock", "idle" with arg "0.5", ...
+    bool deviceCtl(int index, const std::string &command, const std::string &arg = std::string());
+    // Plain-text lockdown sessions from the next StartSession on (TLS by default).
+    void setPlainLockdown(bool on);
+    // Every device closes lockdown connections idle for ms; 0: never (the default).
+    void setIdleTimeout(int ms);
     // The same, warning when the server refuses it.
     bool control(const QStringList &args);
 

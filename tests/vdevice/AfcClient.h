@@ -3,6 +3,7 @@
 // Debian's libimobiledevice as a client of the virtual device (DeviceFixture).
 
 #include "DeviceFixture.h"
+#include "PlistFrame.h"
 #include "VServer.h"
 
 #include <libimobiledevice/afc.h>
@@ -12,6 +13,7 @@
 
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 // Reads a whole file over an AFC connection in chunks.
@@ -32,6 +34,11 @@ inline afc_error_t afcReadFile(afc_client_t afc, const char *path, QByteArray *d
         afc_file_close(afc, handle);
     return rc;
 }
+
+// libimobiledevice writes TLS records with write(2), so a write to a
+// connection the device closed raises SIGPIPE; like libimobiledevice's own
+// tools, a test that uses it directly ignores the signal from its start.
+inline const bool g_sigpipeIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 // A libimobiledevice device, lockdown session and AFC client, freed in order.
 class AfcClient
@@ -104,3 +111,15 @@ private:
     lockdownd_service_descriptor_t m_service = nullptr;
     afc_client_t m_afc = nullptr;
 };
+
+// The host's pair record for udid as usbmuxd hands it out; null when there is none.
+inline PlistPtr hostPairRecord(const QString &udid)
+{
+    char *record = nullptr;
+    uint32_t size = 0;
+    if (usbmuxd_read_pair_record(udid.toUtf8().constData(), &record, &size) != 0)
+        return makePlistPtr();
+    PlistPtr parsed = makePlistPtr(PlistFrame::parse(record, size));
+    free(record);
+    return parsed;
+}

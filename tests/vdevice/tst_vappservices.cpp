@@ -2,7 +2,8 @@
 // ideviceinstaller for installation_proxy (and notification_proxy with -w),
 // libimobiledevice's C API for house_arrest, springboardservices and paged
 // Browse. Devices carry the demo apps: an iPhone on iOS 8.2 and an iPad on
-// iOS 17.
+// iOS 17. Lockdown sessions speak TLS; the "tls-services" rows put the
+// services themselves in TLS (the "ssl" fault).
 
 #include "TestData.h"
 #include "VDemo.h"
@@ -180,8 +181,11 @@ private slots:
                                             QStringLiteral("BrowsingApplications"), QStringLiteral("Complete")}));
     }
 
+    void installUpgradeUninstall_data() { servicesTlsRows(); }
+
     void installUpgradeUninstall()
     {
+        QVERIFY(servicesTls());
         const QString id = QStringLiteral("com.appshuttle.sample.iphone");
         QByteArray out;
         // -w also waits for notification_proxy's application_installed.
@@ -247,8 +251,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_fixture->stateDir() + QStringLiteral("/pwned")));
     }
 
+    void archiveCopyListRemove_data() { servicesTlsRows(); }
+
     void archiveCopyListRemove()
     {
+        QVERIFY(servicesTls());
         const QString copies = m_fixture->root() + QStringLiteral("/copies");
         QVERIFY(QDir().mkpath(copies));
         QByteArray out;
@@ -295,8 +302,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_fixture->mediaDir(m_iPad) + QStringLiteral("/ApplicationArchives")));
     }
 
+    void houseArrestVendsContainers_data() { servicesTlsRows(); }
+
     void houseArrestVendsContainers()
     {
+        QVERIFY(servicesTls());
         {
             Vended vended(m_iPhone, "VendContainer", kNotes);
             QCOMPARE(vended.status, QStringLiteral("Complete"));
@@ -403,6 +413,19 @@ private slots:
     }
 
 private:
+    static void servicesTlsRows()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain-services") << false;
+        QTest::newRow("tls-services") << true;
+    }
+    // Puts every service of the iPhone in TLS when the row asks for it.
+    bool servicesTls()
+    {
+        QFETCH(bool, tls);
+        return !tls || m_fixture->fault(0, "*", "ssl");
+    }
+
     QString appsDir(const QString &udid) const
     {
         return m_fixture->stateDir() + QLatin1Char('/') + udid + QStringLiteral("/apps");

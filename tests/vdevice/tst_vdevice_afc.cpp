@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <atomic>
 #include <thread>
@@ -219,6 +220,34 @@ private slots:
         QCOMPARE(failures.load(), 0);
         for (int i = 0; i < 2; ++i)
             QCOMPARE(TestData::readFile(m_fixture->mediaDir(udids[i]) + QStringLiteral("/same-name.bin")), payloads[i]);
+    }
+
+    // Some clients end the last path with the packet instead of a NUL.
+    void pathsWithoutNulEndAtThePacket()
+    {
+        RawMuxClient raw(m_fixture->socketPath());
+        QVERIFY(raw.connectTo(m_fixture->server().deviceNumber(m_udid), m_client.servicePort()));
+        const auto request = [&raw](uint64_t operation, uint64_t num, const std::string &data, Afc::Header *header) {
+            char bytes[Afc::kHeaderSize];
+            if (!raw.send(Afc::packet(operation, num, data)) || !raw.receive(bytes, sizeof bytes)
+                || Afc::decodeHeader(bytes, header) != Afc::HeaderCheck::Ok || !Afc::acceptableLengths(*header))
+                return std::string();
+            std::string body(size_t(header->entireLength - Afc::kHeaderSize), '\0');
+            return raw.receive(body.data(), body.size()) ? body : std::string();
+        };
+        const auto status = [&request](uint64_t operation, uint64_t num, const std::string &data) {
+            Afc::Header header;
+            const std::string body = request(operation, num, data, &header);
+            return body.size() == 8 && header.operation == Afc::OpStatus && header.packetNum == num
+                ? Afc::getU64(body.data()) : ~0ull;
+        };
+        QCOMPARE(status(Afc::OpMakeDir, 1, "NoNul"), uint64_t(Afc::Success));
+        QCOMPARE(status(Afc::OpRenamePath, 2, std::string("NoNul\0Renamed", 13)), uint64_t(Afc::Success));
+        QVERIFY(QFileInfo(m_media + QStringLiteral("/Renamed")).isDir());
+        Afc::Header header;
+        const std::string info = request(Afc::OpGetFileInfo, 3, "Renamed", &header);
+        QCOMPARE(header.operation, uint64_t(Afc::OpData));
+        QVERIFY(info.find(std::string("st_ifmt\0S_IFDIR\0", 16)) != std::string::npos);
     }
 
     void malformedPacketsCloseOnlyTheirConnection_data()

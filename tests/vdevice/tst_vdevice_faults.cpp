@@ -1,6 +1,6 @@
 // Injected faults: each kind on a plist service (lockdown) and on AFC, set
 // and cleared through the control commands. A fault touches only the
-// connections of its service.
+// connections of its service, and works alike inside TLS (the "ssl" fault).
 
 #include "RawMuxClient.h"
 #include "AfcClient.h"
@@ -24,8 +24,11 @@ private slots:
 
     void cleanup() { m_fixture.reset(); }
 
+    void dropCutsTheConnectionAfterNBytes_data() { tlsRows(); }
+
     void dropCutsTheConnectionAfterNBytes()
     {
+        QVERIFY(afcTls());
         QVERIFY(m_fixture->fault(0, "com.apple.afc", "drop", "100000"));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);   // lockdown is not affected
@@ -35,6 +38,7 @@ private slots:
 
         // A download is cut as well.
         QVERIFY(m_fixture->control({QStringLiteral("clear-faults"), m_udid}));
+        QVERIFY(afcTls());
         QCOMPARE(client.open(m_udid), 0);
         QCOMPARE(client.writeFile("download.bin", data), AFC_E_SUCCESS);
         QVERIFY(m_fixture->fault(0, "com.apple.afc", "drop", "5000"));
@@ -50,14 +54,17 @@ private slots:
     {
         QTest::addColumn<QString>("arg");
         QTest::addColumn<int>("expected");
-        QTest::newRow("afc-status-code") << QStringLiteral("10") << int(AFC_E_PERM_DENIED);
-        QTest::newRow("afc-named-error") << QStringLiteral("APIInternalError") << int(AFC_E_INTERNAL_ERROR);
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("afc-status-code") << QStringLiteral("10") << int(AFC_E_PERM_DENIED) << false;
+        QTest::newRow("afc-named-error") << QStringLiteral("APIInternalError") << int(AFC_E_INTERNAL_ERROR) << false;
+        QTest::newRow("afc-status-code-in-tls") << QStringLiteral("10") << int(AFC_E_PERM_DENIED) << true;
     }
 
     void errorAnswersEveryRequest()
     {
         QFETCH(QString, arg);
         QFETCH(int, expected);
+        QVERIFY(afcTls());
         QVERIFY(m_fixture->fault(0, "com.apple.afc", "error", arg.toStdString()));
         AfcClient client;
         QCOMPARE(client.open(m_udid), 0);
@@ -176,9 +183,23 @@ private slots:
         // clear-faults is proven by the drop and free-space tests, which use the device again after it.
         QVERIFY(!m_fixture->control({QStringLiteral("fault"), m_udid, QStringLiteral("*"), QStringLiteral("drop")}));
         QVERIFY(!m_fixture->control({QStringLiteral("fault"), m_udid, QStringLiteral("*"), QStringLiteral("melt")}));
+        QVERIFY(!m_fixture->control({QStringLiteral("idle"), m_udid, QStringLiteral("soon")}));
     }
 
 private:
+    static void tlsRows()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("tls") << true;
+    }
+    // The AFC service in TLS when the row asks for it.
+    bool afcTls()
+    {
+        QFETCH(bool, tls);
+        return !tls || m_fixture->fault(0, "com.apple.afc", "ssl");
+    }
+
     uint32_t number() const { return m_fixture->server().deviceNumber(m_udid); }
 
     std::unique_ptr<DeviceFixture> m_fixture;

@@ -214,7 +214,8 @@ private slots:
         const QString state = m_fixture->root() + QStringLiteral("/daemon-state");
         QProcess daemon;
         daemon.start(program, {QStringLiteral("serve"), QStringLiteral("--socket"), socket,
-                               QStringLiteral("--state"), state, QStringLiteral("--devices"), QStringLiteral("2")});
+                               QStringLiteral("--state"), state, QStringLiteral("--devices"), QStringLiteral("2"),
+                               QStringLiteral("--plain-lockdown"), QStringLiteral("--idle-timeout"), QStringLiteral("60")});
         QVERIFY(daemon.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 20000);
         // The socket appears only when it answers.
