@@ -122,8 +122,17 @@ private slots:
         m_tasks.clear();
     }
 
+    void loadInstallExportDocuments_data()
+    {
+        QTest::addColumn<bool>("tlsServices");
+        QTest::newRow("tls-session") << false;
+        QTest::newRow("tls-services") << true;   // every service connection starts in TLS too
+    }
     void loadInstallExportDocuments()
     {
+        QFETCH(bool, tlsServices);
+        if (tlsServices)
+            QVERIFY(m_device->fault(0, "*", "ssl"));
         Page page(m_device->id(0));
         QVERIFY(page.load());
         const int loaded = page.apps->rowCount();

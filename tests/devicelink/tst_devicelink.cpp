@@ -253,6 +253,50 @@ private slots:
         QCOMPARE(g_events.asks().size(), size_t(2));
     }
 
+    void trustDialogDeniedAndForgottenHost()
+    {
+        const std::string udid = m_phone.udid.toStdString();
+        DVPT_SetTrustWait(20000);
+        // A device met for the first time: the user is asked once, and the
+        // device is polled until the user taps Trust on it.
+        ctl({"untrust", udid});
+        g_events.passcodeAnswer = 1;
+        g_events.beforeAnswer = [this, udid] {
+            std::thread([this, udid] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+                ctl({"trust", udid});
+            }).detach();
+        };
+        QVERIFY(startScanning());
+        QVERIFY(g_events.waitChange(1, &m_id, 20000));
+        QCOMPARE(g_events.asks().size(), size_t(1));
+        QVERIFY(QFile::exists(m_fixture->stateDir() + QStringLiteral("/pairrecords/") + m_phone.udid + QStringLiteral(".plist")));
+
+        // The user taps "Don't Trust" first: asked again, and Retry pairs.
+        ctl({"detach", udid});
+        QVERIFY(g_events.waitChange(0, nullptr));
+        ctl({"untrust", udid});
+        g_events.reset();
+        g_events.passcodeAnswer = 1;
+        g_events.beforeAnswer = [this, udid] { ctl({g_events.asks().size() == 1 ? "deny" : "trust", udid}); };
+        ctl({"attach", udid});
+        QVERIFY(g_events.waitChange(1, &m_id, 20000));
+        QCOMPARE(g_events.asks().size(), size_t(2));
+
+        // The device was reset and forgot this computer: the stale record
+        // goes, and the trust dialog comes up again.
+        ctl({"detach", udid});
+        QVERIFY(g_events.waitChange(0, nullptr));
+        ctl({"forget-host", udid});
+        g_events.reset();
+        g_events.passcodeAnswer = 1;
+        g_events.beforeAnswer = [this, udid] { ctl({"trust", udid}); };
+        ctl({"attach", udid});
+        QVERIFY(g_events.waitChange(1, &m_id, 20000));
+        QCOMPARE(g_events.asks().size(), size_t(1));
+        DVPT_SetTrustWait(0);
+    }
+
     void mediaFilesRoundTrip()
     {
         QVERIFY(startScanning());

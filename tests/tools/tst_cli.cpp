@@ -398,6 +398,44 @@ private slots:
         QVERIFY(!TestData::readFile(DiagLog::logPath()).contains("answering with"));
     }
 
+    void sessionsEndingMidWorkEndClearly()
+    {
+        // A slow upload outlasts the device's idle limit on its lockdown
+        // session: the install goes on over a fresh session.
+        const std::string udid = m_phone.udid.toStdString();
+        const QString big = m_fixture->root() + QStringLiteral("/big.ipa");
+        QVERIFY(VPackageBuilder(QStringLiteral("com.test.big")).setExecutableSize(6 * 1024 * 1024, true).write(big));
+        QVERIFY(m_fixture->ctl({"idle", udid, "0.3"}, &m_ctlOutput));
+        QVERIFY(m_fixture->ctl({"fault", udid, "com.apple.afc", "delay", "120"}, &m_ctlOutput));
+        Result r = cli({QStringLiteral("install"), big});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.test.big"))));
+
+        // Unplugged during the upload: a failure with its message, no signal.
+        QProcess process;
+        QSignalSpy said(&process, &QProcess::readyReadStandardError);
+        startCli(process, {QStringLiteral("install"), QStringLiteral("--replace"), big});
+        QByteArray err;
+        while (!err.contains("%") && said.wait(20000))
+            err += process.readAllStandardError();
+        QVERIFY2(err.contains("%"), err.constData());
+        QVERIFY(m_fixture->ctl({"detach", udid}, &m_ctlOutput));
+        QVERIFY(process.waitForFinished(30000));
+        err += process.readAllStandardError();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.contains("Fail to install the app file \"big.ipa\" on your device."), err.constData());
+
+        // Every service connection in TLS: the JSON still comes whole.
+        QString error;
+        QVERIFY2(m_fixture->server().attach(m_phone.udid, &error), qPrintable(error));
+        QVERIFY(m_fixture->ctl({"clear-faults", udid}, &m_ctlOutput));
+        QVERIFY(m_fixture->ctl({"fault", udid, "*", "ssl"}, &m_ctlOutput));
+        r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QJsonDocument::fromJson(r.out.toUtf8()).array().size() > 3);
+    }
+
     void waitsForTheUserToTrust()
     {
         const std::string udid = m_phone.udid.toStdString();

@@ -19,9 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After the callback answers "retry", the device link may retry a device
-// that waits for Trust on its own for up to a minute before it asks again.
-constexpr std::chrono::seconds kLinkRetrySpan(65);
+// After the callback answers "retry", the device link polls a device that
+// waits for Trust on its own for the trust wait (set to the user's --wait)
+// before it asks again; a little more for the last attempt to finish.
+constexpr std::chrono::seconds kLinkRetryMargin(5);
 constexpr std::chrono::seconds kRetryPause(1);
 
 // The device link reports on its own threads through plain callbacks.
@@ -66,7 +67,7 @@ int onPasscode(const char *deviceId)
     const Clock::time_point now = Clock::now();
     const Clock::time_point first = g_firstAsked.emplace(deviceId, now).first->second;
     const Clock::time_point giveUp = first + g_wait;
-    g_waitingUntil = std::max(g_waitingUntil, giveUp + kLinkRetrySpan);
+    g_waitingUntil = std::max(g_waitingUntil, giveUp + kLinkRetryMargin);
     g_changed.notify_all();
     if (now < giveUp && !g_stopping)
         g_changed.wait_for(lock, std::min<Clock::duration>(kRetryPause, giveUp - now), [] { return g_stopping; });
@@ -142,6 +143,8 @@ bool CliDeviceFinder::start(const QString &wanted, int timeoutMs)
         g_wanted = wanted;
     }
     const QByteArray temp = QDir::tempPath().toUtf8() + "/";
+    if (g_wait.count() > 0)
+        DVPT_SetTrustWait(int(g_wait.count()) * 1000);
     if (DVPT_Init(onChange, temp.constData(), "", 0, onPasscode, 1) != 0)
         return false;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
