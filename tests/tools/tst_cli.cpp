@@ -426,14 +426,21 @@ private slots:
         QCOMPARE(process.exitCode(), 1);
         QVERIFY2(err.contains("Fail to install the app file \"big.ipa\" on your device."), err.constData());
 
-        // Every service connection in TLS: the JSON still comes whole.
+        // Every service connection in TLS as well.
         QString error;
         QVERIFY2(m_fixture->server().attach(m_phone.udid, &error), qPrintable(error));
         QVERIFY(m_fixture->ctl({"clear-faults", udid}, &m_ctlOutput));
         QVERIFY(m_fixture->ctl({"fault", udid, "*", "ssl"}, &m_ctlOutput));
+        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))});
+        QCOMPARE(r.code, 0);
+        r = cli({QStringLiteral("docs"), QStringLiteral("com.appshuttle.sample.documents"), QStringLiteral("ls")});
+        QCOMPARE(r.code, 0);
+        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.test.big")});
+        QCOMPARE(r.code, 0);
         r = cli({QStringLiteral("list"), QStringLiteral("--json")});
         QCOMPARE(r.code, 0);
         QVERIFY(QJsonDocument::fromJson(r.out.toUtf8()).array().size() > 3);
+        QVERIFY(!r.out.contains(QStringLiteral("com.test.big")));
     }
 
     void waitsForTheUserToTrust()
