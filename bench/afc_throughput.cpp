@@ -10,6 +10,7 @@
 #include "VDeviceFolder.h"
 #include "VServer.h"
 
+#include <csignal>
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
@@ -105,6 +106,9 @@ double readFile(afc_client_t afc, const char *path, std::vector<char> &buffer, u
 
 int main(int argc, char **argv)
 {
+    // libimobiledevice writes TLS records with write(): a closed connection
+    // must fail the write, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     uint64_t sizeMiB = 256;
     double minimum = 0;
     std::string socketPath;
