@@ -2,10 +2,28 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AppDragOut</name>
+    <message>
+        <source>Exporting</source>
+        <translation>Wird exportiert</translation>
+    </message>
+    <message>
+        <source>Would you like to copy all data in the selected app(s) (e.g., documents, marks, game records)?</source>
+        <translation>Sollen alle Daten der ausgewählten App(s) mitkopiert werden (z. B. Dokumente, Markierungen, Spielstände)?</translation>
+    </message>
+</context>
+<context>
     <name>AppHandler</name>
     <message>
         <source>including documents</source>
         <translation>mit Dokumenten</translation>
+    </message>
+</context>
+<context>
+    <name>AppMessages</name>
+    <message>
+        <source>Your device&apos;s iOS (%1) no longer allows copying apps to the computer. Apps can be copied only from devices with iOS 8 or earlier.</source>
+        <translation>Das iOS Ihres Geräts (%1) erlaubt nicht mehr, Apps auf den Computer zu kopieren. Apps lassen sich nur von Geräten mit iOS 8 oder älter kopieren.</translation>
     </message>
 </context>
 <context>
@@ -110,6 +128,112 @@
     </message>
 </context>
 <context>
+    <name>DocStatusDelegate</name>
+    <message>
+        <source>Adding (%1% finished)</source>
+        <translation>Wird hinzugefügt (%1 % fertig)</translation>
+    </message>
+    <message>
+        <source>Saving (%1% finished)</source>
+        <translation>Wird gespeichert (%1 % fertig)</translation>
+    </message>
+</context>
+<context>
+    <name>DocStatusEditor</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>Fertig</translation>
+    </message>
+</context>
+<context>
+    <name>FilterCtrl</name>
+    <message>
+        <source>Search columns</source>
+        <translation>Zu durchsuchende Spalten</translation>
+    </message>
+    <message>
+        <source>Clear search</source>
+        <translation>Suche leeren</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>Modifying ID3 information...</source>
+        <translation>ID3-Informationen werden geändert …</translation>
+    </message>
+    <message>
+        <source>*.mp3</source>
+        <translation>*.mp3</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>ReplaceDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>Confirm File Replace</source>
+        <translation>Ersetzen der Datei bestätigen</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>Replace the destination file with the new file</source>
+        <translation>Die Zieldatei durch die neue Datei ersetzen</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>Umbenennen</translation>
+    </message>
+    <message>
+        <source>Retain the destination file and rename the new file as &quot;name + (number index)&quot;</source>
+        <translation>Die Zieldatei behalten und die neue Datei in „Name + (Nummer)“ umbenennen</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>Do not create new file, but retain the original file with the same name.</source>
+        <translation>Keine neue Datei anlegen, sondern die vorhandene Datei gleichen Namens behalten.</translation>
+    </message>
+    <message>
+        <source>Apply to All</source>
+        <translation>Für alle übernehmen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>ReplaceDlg</name>
+    <message>
+        <source>Confirm File Replace</source>
+        <translation>Ersetzen der Datei bestätigen</translation>
+    </message>
+</context>
+<context>
     <name>SettingDlg</name>
     <message>
         <source>Settings</source>
@@ -197,6 +321,13 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>stateLabel</name>
+    <message>
+        <source>Total: %1 App(s); Selected: %2 App(s)</source>
+        <translation>Gesamt: %1 App(s); ausgewählt: %2 App(s)</translation>
     </message>
 </context>
 <context>
