@@ -7,6 +7,7 @@
 // Each scale runs in a child process of its own (QT_SCALE_FACTOR is read
 // when the application starts).
 
+#include "DarkPalette.h"
 #include "DeviceFixture.h"
 #include "DeviceSummaryPanel.h"
 #include "DeviceTreeWidget.h"
@@ -30,31 +31,6 @@
 #include <cstdio>
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor window(0x2a, 0x2e, 0x32), base(0x1b, 0x1e, 0x20), text(0xfc, 0xfc, 0xfc);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x31, 0x36, 0x3b));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    p.setColor(QPalette::HighlightedText, text);
-    p.setColor(QPalette::ToolTipBase, window);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0xa1, 0xa9, 0xb1));
-    p.setColor(QPalette::Light, QColor(0x40, 0x46, 0x4c));
-    p.setColor(QPalette::Mid, QColor(0x24, 0x27, 0x2a));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x1a, 0x1c));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6e, 0x73, 0x78));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6e, 0x73, 0x78));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x6e, 0x73, 0x78));
-    return p;
-}
 
 // The tree as the main window sets it up: name column stretching, busy
 // indicator and eject button in fixed columns.
@@ -137,7 +113,7 @@ int renderAll(const QString &out)
         QLocale::setDefault(QLocale(language));
         TulApplication::instance()->installTranslators();
         for (const QString &theme : {QStringLiteral("light"), QStringLiteral("dark")}) {
-            QApplication::setPalette(theme == QLatin1String("light") ? light : darkPalette());
+            QApplication::setPalette(theme == QLatin1String("light") ? light : TestData::darkPalette());
             const QString prefix = QStringLiteral("%1/%2-%3-%4-").arg(out, language, theme, scale);
 
             DeviceTreeWidget empty;
