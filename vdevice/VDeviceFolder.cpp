@@ -104,10 +104,12 @@ PlistPtr rootValues(const VDeviceProfile &p)
     plist_dict_set_item(usage, "AmountDataAvailable", plist_new_uint(p.freeBytes));
     plist_dict_set_item(d, "com.apple.disk_usage", usage);
 
-    plist_t battery = plist_new_dict();
-    plist_dict_set_item(battery, "BatteryCurrentCapacity", plist_new_uint(87));
-    plist_dict_set_item(battery, "BatteryIsCharging", plist_new_bool(1));
-    plist_dict_set_item(d, "com.apple.mobile.battery", battery);
+    if (p.batteryPercent >= 0) {
+        plist_t battery = plist_new_dict();
+        plist_dict_set_item(battery, "BatteryCurrentCapacity", plist_new_uint(uint64_t(p.batteryPercent)));
+        plist_dict_set_item(battery, "BatteryIsCharging", plist_new_bool(p.batteryCharging));
+        plist_dict_set_item(d, "com.apple.mobile.battery", battery);
+    }
 
     plist_t international = plist_new_dict();
     setString(international, "Language", QStringLiteral("en"));
@@ -146,6 +148,8 @@ VDeviceProfile VDeviceFolder::defaultProfile(int index)
         p.usbProductId = 0x12ab;
         p.capacityBytes = 64ull << 30;
         p.freeBytes = 41ull << 30;
+        p.batteryPercent = 54;
+        p.batteryCharging = false;
     }
     return p;
 }

@@ -22,6 +22,8 @@ struct VDeviceProfile
     uint32_t usbProductId = 0x12a8;
     uint64_t capacityBytes = 16ull << 30;
     uint64_t freeBytes = 9ull << 30;
+    int batteryPercent = 87;  // com.apple.mobile.battery; -1: the device reports no battery
+    bool batteryCharging = true;
 };
 
 struct VPopulateOptions

@@ -46,6 +46,14 @@ int DVPT_Eject(const char *deviceId);
 int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
 // Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.
 int DVPT_GetValue(const char *key, char *buffer, int bufferSize, const char *deviceId);
+// The values of a lockdown domain ("com.apple.mobile.battery") as texts:
+// numbers in decimal, booleans "true"/"false"; nested values are left out.
+// At most kMaxDomainValues entries of at most kMaxDomainValueLength bytes.
+// 0 on success; a domain the device does not know gives an empty map and 0.
+constexpr int kMaxDomainValues = 256;
+constexpr int kMaxDomainValueLength = 255;
+int DVPT_GetDomainValues(const char *deviceId, const char *domain,
+                         std::map<std::string, std::string> *values);
 // Nonzero on success. free is the library's first count.
 int DVPT_GetDiskSpace(const char *deviceId, uint64_t *free, uint64_t *total, uint64_t *blockSize);
 // Comma-separated device families ("1", "1,2", "3"); length <= 0 means none.

@@ -5,6 +5,7 @@
 //
 // Files: icon-<scale>-<theme>.png and detail-<scale>-<theme>.png.
 
+#include "DarkPalette.h"
 #include "AppListView.h"
 #include "AppTreeView.h"
 #include "DemoPage.h"
@@ -21,23 +22,6 @@
 #include <cstdio>
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor window(0x2a, 0x2e, 0x32), base(0x1b, 0x1e, 0x20), text(0xfc, 0xfc, 0xfc);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    p.setColor(QPalette::HighlightedText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0));
-    return p;
-}
 
 bool save(QWidget *widget, const QString &path)
 {
@@ -113,7 +97,7 @@ int main(int argc, char **argv)
         return a && b;
     };
     const bool light = shoot(QStringLiteral("light"), QApplication::style()->standardPalette());
-    const bool dark = shoot(QStringLiteral("dark"), darkPalette());
+    const bool dark = shoot(QStringLiteral("dark"), TestData::darkPalette());
     const bool ok = light && dark;
     return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "DevPort.h"
 #include "DeviceFamilyTable.h"
+#include "DeviceModelNames.h"
 #include "DiagLog.h"
 
 #include <QStorageInfo>
@@ -85,6 +86,18 @@ int modelRule(int family, const QByteArray &model)
     return family;
 }
 
+// The newest generation of each kind that the rules above name.
+int newestKnownGeneration(const QByteArray &kind)
+{
+    if (kind == "iPhone")
+        return 6;
+    if (kind == "iPad")
+        return 4;
+    if (kind == "iPod")
+        return 5;
+    return -1;
+}
+
 } // namespace
 
 void IPodDeviceInfo::Fill(const QByteArray &deviceId)
@@ -94,7 +107,7 @@ void IPodDeviceInfo::Fill(const QByteArray &deviceId)
     // Keys missing from the map may still be readable one by one.
     Values values = m_values;
     for (const char *key : {"DeviceName", "DeviceIdentifier", "DeviceClass", "ProductVersion",
-                            "SerialNumber", "ProductIdentifier", "Model"}) {
+                            "SerialNumber", "ProductIdentifier", "Model", "ProductType"}) {
         if (values.count(key))
             continue;
         char buffer[256];
@@ -136,13 +149,31 @@ void IPodDeviceInfo::fillFrom(const QByteArray &deviceId, const Values &values)
     QByteArray model;
     if (lookup(values, "Model", &model))
         m_familyCode = modelRule(m_familyCode, model);
+    m_productType.clear();
+    if (!lookup(values, "ProductType", &m_productType) && DeviceModelNames::parse(model, nullptr, nullptr))
+        m_productType = model;
 
     m_familyRow = DeviceFamilyTable::match(m_familyCode, m_firmwareVersion);
     m_typeName = m_familyRow ? QByteArray(m_familyRow->name) : QByteArray();
 }
 
+bool IPodDeviceInfo::isNewerThanFamilyTable() const
+{
+    QByteArray kind;
+    int generation = 0;
+    if (!DeviceModelNames::parse(m_productType, &kind, &generation))
+        return false;
+    const int newest = newestKnownGeneration(kind);
+    return newest > 0 && generation > newest;
+}
+
 QString IPodDeviceInfo::picturePath() const
 {
+    if (isNewerThanFamilyTable()) {
+        QByteArray kind;
+        DeviceModelNames::parse(m_productType, &kind, nullptr);
+        return QStringLiteral(":/images/current-%1.png").arg(QString::fromLatin1(kind.toLower()));
+    }
     return QStringLiteral(":/images/%1.png").arg(m_familyCode);
 }
 
@@ -178,4 +209,9 @@ bool hasEnoughSpace(const QByteArray &deviceId, double bytes)
     double total = 0, free = 0, third = 0;
     deviceDiskSpace(deviceId, &total, &free, &third);
     return free - bytes > 10485760.0;
+}
+
+int ejectDevice(const QByteArray &deviceId)
+{
+    return DVPT_Eject(deviceId.constData());
 }

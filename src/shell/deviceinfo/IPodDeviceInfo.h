@@ -28,9 +28,15 @@ public:
     QByteArray serialNumber() const { return m_serialNumber; }
     QByteArray firmwareVersion() const { return m_firmwareVersion; }
     QByteArray typeName() const { return m_typeName; }
+    // The hardware model ("iPhone16,1"): the device value "ProductType", else "Model".
+    QByteArray productType() const { return m_productType; }
     int familyCode() const { return m_familyCode; }
     const DeviceFamilyRow *familyRow() const { return m_familyRow; }
-    // ":/images/<family code>.png"
+    // True for an iPhone, iPad or iPod touch of a generation after the newest
+    // the family rules know: its family code is only that of the oldest model.
+    bool isNewerThanFamilyTable() const;
+    // ":/images/<family code>.png", or for devices newer than the family
+    // table the generic ":/images/current-iphone.png" (-ipad, -ipod).
     QString picturePath() const;
 
 private:
@@ -40,6 +46,7 @@ private:
     QByteArray m_serialNumber;
     QByteArray m_firmwareVersion;
     QByteArray m_typeName;
+    QByteArray m_productType;
     int m_familyCode = 10000;
     const DeviceFamilyRow *m_familyRow = nullptr;
     Values m_values;
@@ -50,3 +57,5 @@ private:
 bool deviceDiskSpace(const QByteArray &deviceId, double *total, double *free, double *third);
 // True when the free space less `bytes` stays above 10 MiB.
 bool hasEnoughSpace(const QByteArray &deviceId, double bytes);
+// Closes the device and reports it removed (DVPT_Eject); 0 on success.
+int ejectDevice(const QByteArray &deviceId);
