@@ -6,6 +6,7 @@
 #include "AppHandler.h"
 #include "AppTaskCtrl.h"
 #include "AppWidget.h"
+#include "DevPort.h"
 #include "DeviceFixture.h"
 #include "DeviceTreeWidget.h"
 #include "MainWindow.h"
@@ -13,6 +14,7 @@
 #include "TulMessageBox.h"
 #include "TulPref.h"
 #include "VDemo.h"
+#include "VServer.h"
 #include "questiondlg.h"
 #include "watingdlg.h"
 
@@ -22,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -69,7 +72,14 @@ private slots:
 
 private:
     void startFixture(std::vector<int> profiles);
-    QString id(int index) const { return QString::fromStdString(fixture->id(index)); }
+    // The device link's identifier ("<device number>-<UDID>"), kept once known.
+    QString id(int index)
+    {
+        const QString udid = fixture->profile(index).udid;
+        if (!ids.contains(udid) && fixture->server().deviceNumber(udid) != 0)
+            ids.insert(udid, QString::number(fixture->server().deviceNumber(udid)) + QLatin1Char('-') + udid);
+        return ids.value(udid);
+    }
     DeviceTreeWidget *tree() const { return window->findChild<DeviceTreeWidget *>(QStringLiteral("deviceTreeWidget")); }
     int stackPage() const
     {
@@ -81,6 +91,7 @@ private:
     std::unique_ptr<DeviceFixture> fixture;
     std::unique_ptr<MainWindow> window;
     QStringList messages;
+    QHash<QString, QString> ids;
 };
 
 void TestMainWindow::init()
@@ -88,6 +99,7 @@ void TestMainWindow::init()
     prefs = std::make_unique<QTemporaryDir>();
     TulPref::openInstance(prefs->path() + QStringLiteral("/prefs.conf"));
     messages.clear();
+    ids.clear();
     TulMessageBox::setAnswerer([this](const TulMessageBox::Request &request) {
         messages << request.text;
         return QMessageBox::No;
@@ -133,13 +145,14 @@ void TestMainWindow::arrivalRemovalEjectMenuAndSummary()
     QCOMPARE(stackPage(), int(MainWindow::AppsPage));
     QVERIFY(window->currentDevicePage());
 
-    // The Eject menu lists both, in identifier order.
+    // The Eject menu lists both by name, in identifier order.
     const QList<QAction *> ejects = window->ejectDeviceMenu()->actions();
     QCOMPARE(ejects.size(), 2);
     QVERIFY(window->ejectDeviceMenu()->isEnabled());
-    QCOMPARE(ejects.at(0)->property("serial").toString(), id(0));
-    QCOMPARE(ejects.at(1)->property("serial").toString(), id(1));
-    QCOMPARE(ejects.at(0)->text(), fixture->profile(0).name);
+    const int firstId = id(0) < id(1) ? 0 : 1;
+    QCOMPARE(ejects.at(0)->property("serial").toString(), id(firstId));
+    QCOMPARE(ejects.at(1)->property("serial").toString(), id(1 - firstId));
+    QCOMPARE(ejects.at(0)->text(), fixture->profile(firstId).name);
 
     // Selecting a device row shows its summary.
     tree()->setCurrentItem(tree()->deviceItem(id(1)));
@@ -157,7 +170,7 @@ void TestMainWindow::arrivalRemovalEjectMenuAndSummary()
 
     // The first device goes: the first row is selected again and the other page stays.
     QPointer<AppWidget> first = window->devicePages().value(id(0));
-    QVERIFY(fixture->control({QStringLiteral("detach"), fixture->udid(0)}));
+    QVERIFY(fixture->control({QStringLiteral("detach"), fixture->profile(0).udid}));
     QTRY_VERIFY(first.isNull());
     QVERIFY(!tree()->deviceItem(id(0)));
     QCOMPARE(window->devicePages().keys(), QStringList{id(1)});
@@ -165,7 +178,7 @@ void TestMainWindow::arrivalRemovalEjectMenuAndSummary()
     QCOMPARE(tree()->currentItem(), tree()->topLevelItem(0));
 
     // The last one goes: the placeholder and the getting-started page are back.
-    QVERIFY(fixture->control({QStringLiteral("detach"), fixture->udid(1)}));
+    QVERIFY(fixture->control({QStringLiteral("detach"), fixture->profile(1).udid}));
     QTRY_VERIFY(window->devicePages().isEmpty());
     QCOMPARE(tree()->topLevelItemCount(), 1);
     QCOMPARE(tree()->topLevelItem(0)->data(0, DeviceTreeWidget::NodeTypeRole).toInt(), -1);
@@ -220,7 +233,7 @@ void TestMainWindow::busyDeviceShowsProgressAndAsksBeforeClosing()
 void TestMainWindow::lockedAndUntrustedDevicesAskTheUser()
 {
     startFixture({0});
-    const QString udid = fixture->udid(0);
+    const QString udid = fixture->profile(0).udid;
     DVPT_SetTrustWait(20000);
 
     // Locked: the user cancels the question and the device is left out.
@@ -272,11 +285,15 @@ void TestMainWindow::detachDuringTheWaitingDialog()
 {
     startFixture({0});
     // The app list comes slowly, so the waiting dialog is up when the device goes.
-    QVERIFY(fixture->fault(0, "com.apple.mobile.installation_proxy", "delay", "3000"));
+    QVERIFY(fixture->fault(0, "com.apple.mobile.installation_proxy", "delay", "2000"));
+    bool detached = false;
+    ModalWatcher watcher([&](QWidget *modal) {
+        if (!detached && qobject_cast<watingdlg *>(modal))
+            detached = fixture->control({QStringLiteral("detach"), fixture->profile(0).udid});
+    });
     window = std::make_unique<MainWindow>();
     window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<watingdlg *>(QApplication::activeModalWidget()), 20000);
-    QVERIFY(fixture->control({QStringLiteral("detach"), fixture->udid(0)}));
+    QTRY_VERIFY_WITH_TIMEOUT(detached, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<watingdlg *>().isEmpty(), 20000);
     QVERIFY(window->devicePages().isEmpty());
     QCOMPARE(tree()->topLevelItemCount(), 1);
@@ -286,7 +303,7 @@ void TestMainWindow::detachDuringTheWaitingDialog()
 void TestMainWindow::manyDevicesComeAndGoWhileTasksRun()
 {
     const int count = 8;
-    startFixture({0, 1, 0, 1, 0, 1, 0, 1});
+    startFixture({0, 1, 2, 3, 4, 5, 6, 7});
     for (int i = 0; i < count; i += 2)
         QVERIFY(fixture->fault(i, "com.apple.afc", "delay", "100"));
     window = std::make_unique<MainWindow>();
@@ -302,7 +319,7 @@ void TestMainWindow::manyDevicesComeAndGoWhileTasksRun()
     QList<QPointer<AppWidget>> gone;
     for (int i : qAsConst(order)) {
         gone << window->devicePages().value(id(i));
-        QVERIFY(fixture->control({QStringLiteral("detach"), fixture->udid(i)}));
+        QVERIFY(fixture->control({QStringLiteral("detach"), fixture->profile(i).udid}));
         QTest::qWait(int(QRandomGenerator::global()->bounded(300)));
     }
     QTRY_VERIFY_WITH_TIMEOUT(window->devicePages().isEmpty(), 60000);

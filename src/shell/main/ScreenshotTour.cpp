@@ -1,5 +1,6 @@
 #include "ScreenshotTour.h"
 
+#include "AppHandler.h"
 #include "AppProxyModel.h"
 #include "AppWidget.h"
 #include "DeviceTreeWidget.h"
@@ -62,6 +63,7 @@ void ScreenshotTour::step()
     auto again = [this] {
         if (++m_waited > kMaxTicks) {
             std::fprintf(stderr, "screenshots: step %d did not come about\n", m_step);
+            save(QStringLiteral("failed-step-%1.png").arg(m_step));
             finish(1);
             return;
         }
@@ -74,7 +76,13 @@ void ScreenshotTour::step()
     };
     auto *tree = m_window->findChild<DeviceTreeWidget *>(QStringLiteral("deviceTreeWidget"));
     const auto &pages = m_window->devicePages();
-    AppWidget *phone = pages.isEmpty() ? nullptr : pages.first();
+    // The iPhone: its iOS still lets apps be copied out, so every feature shows.
+    QString phoneId;
+    for (auto it = pages.constBegin(); it != pages.constEnd(); ++it) {
+        if (it.value()->handler() && it.value()->handler()->deviceInfo().name().contains("iPhone"))
+            phoneId = it.key();
+    }
+    AppWidget *phone = pages.value(phoneId);
 
     switch (m_step) {
     case 0:
@@ -86,15 +94,15 @@ void ScreenshotTour::step()
     case 1:
         // Both demo devices in, and the waiting dialog gone; the summary's
         // storage and battery are read in the background.
-        if (pages.size() < 2 || QApplication::activeModalWidget())
+        if (pages.size() < 2 || !phone || QApplication::activeModalWidget())
             return again();
-        tree->setCurrentItem(tree->deviceItem(pages.firstKey()));
+        tree->setCurrentItem(tree->deviceItem(phoneId));
         return next();
     case 2:
         if (m_waited < 6)
             return again();
         save(QStringLiteral("summary.png"));
-        tree->setCurrentItem(tree->deviceItem(pages.firstKey())->child(0));
+        tree->setCurrentItem(tree->deviceItem(phoneId)->child(0));
         return next();
     case 3: {
         if (m_waited < 8)   // icons stream in after the list
@@ -128,7 +136,7 @@ void ScreenshotTour::step()
         return next();
     case 5: {
         auto *bar = m_window->findChild<QProgressBar *>(QStringLiteral("progressBar"));
-        if (!bar->isVisible() || bar->value() < 10)
+        if (!bar->isVisible() || bar->value() < 1)
             return again();
         save(QStringLiteral("transfer.png"));
         return next();

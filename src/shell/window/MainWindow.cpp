@@ -122,15 +122,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(settingsAction, &QAction::triggered, this, &MainWindow::onSettingDlg);
     ejectMenu->setEnabled(false);
 
-    // The summary page: the rows below type and serial number.
-    summaryPanel = new DeviceSummaryPanel(ui->deviceSummaryPage);
+    // The summary page: the rows below type and serial number, in the same
+    // grid so that all captions line up.
+    summaryPanel = new DeviceSummaryPanel(ui->deviceInfoFrame);
     summaryPanel->setObjectName(QStringLiteral("deviceSummaryPanel"));
-    auto *panelRow = new QHBoxLayout;
-    panelRow->addStretch(1);
-    panelRow->addWidget(summaryPanel);
-    panelRow->addStretch(1);
-    ui->verticalLayout->insertLayout(ui->verticalLayout->indexOf(ui->horizontalLayout) + 1, panelRow);
-    summaryPanel->setMinimumWidth(ui->deviceInfoFrame->minimumWidth());
+    ui->gridLayout->setContentsMargins(0, 0, 0, 0);
+    ui->gridLayout->addWidget(summaryPanel, 2, 0, 1, 2);
+    ui->gridLayout->setColumnStretch(1, 1);
     QFont nameFont = ui->deviceName->font();
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.6);
     nameFont.setBold(true);
@@ -320,6 +318,14 @@ void MainWindow::fillSummary(const QString &serial)
     summaryPanel->showDevice(device);
 }
 
+void MainWindow::alignSummaryCaptions()
+{
+    const int width = qMax(qMax(ui->deviceTypeLabel->sizeHint().width(), ui->deviceSerialLabel->sizeHint().width()),
+                           summaryPanel->captionWidth());
+    ui->gridLayout->setColumnMinimumWidth(0, width);
+    summaryPanel->setCaptionWidth(width);
+}
+
 void MainWindow::slotShowGettingStarted()
 {
     ui->treeViewStackedWidget->setCurrentIndex(GettingStartedPage);
@@ -443,6 +449,7 @@ void MainWindow::retranslate()
         settingsAction->setText(tr("Settings..."));
     if (!summarySerial.isEmpty())
         fillSummary(summarySerial);
+    alignSummaryCaptions();
     setAllWindowTitle(TulPref::product_name());
     TulMainWindow::retranslate();
 }

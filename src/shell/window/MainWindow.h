@@ -83,6 +83,7 @@ private:
     void placePage(const QString &serial);
     void rebuildEjectMenu();
     void fillSummary(const QString &serial);
+    void alignSummaryCaptions();
     void onStartPageLink(const QUrl &url);
     bool anyDeviceBusy() const;
     AppWidget *createPage(const QString &serial);
