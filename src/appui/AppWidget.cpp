@@ -104,6 +104,10 @@ AppWidget::~AppWidget()
         m_handler->setParent(nullptr);
         AppTaskCtrl::instance()->releaseDevice(key, m_handler);
     } else {
+        // Without the receiver of the questions a worker that is about to
+        // ask goes on with "No" instead of waiting for this thread.
+        delete m_actions;
+        m_actions = nullptr;
         AppTaskCtrl::instance()->removeDevice(key);
         delete m_handler;
     }
@@ -313,15 +317,15 @@ void AppWidget::setupAccessibility()
 
 void AppWidget::retranslateActions()
 {
-    m_actExportToPC->setText(actionText("Copy &to Computer..."));
-    m_actExportToiTunes->setText(actionText("Copy to iT&unes"));
-    m_actAddFiles->setText(actionText("&Add File(s) to Device..."));
-    m_actAddFolder->setText(actionText("Add F&older to Device..."));
-    m_actDelete->setText(actionText("&Delete"));
-    m_actSelectAll->setText(actionText("Se&lect All"));
-    m_actCancel->setText(actionText("&Cancel"));
-    m_btnAddFiles->setText(actionText("&Add File(s) to Device..."));
-    m_btnAddFolder->setText(actionText("Add F&older to Device..."));
+    m_actExportToPC->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Copy &to Computer...")));
+    m_actExportToiTunes->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Copy to iT&unes")));
+    m_actAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
+    m_actAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
+    m_actDelete->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Delete")));
+    m_actSelectAll->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Se&lect All")));
+    m_actCancel->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Cancel")));
+    m_btnAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
+    m_btnAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
     // A button without an icon shows its tool tip as its name.
     for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt})
         button->setText(button->toolTip());
