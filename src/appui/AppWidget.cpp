@@ -217,7 +217,7 @@ void AppWidget::setupButtons()
     // Icons from the desktop's theme; without one a button shows its name.
     const struct { QToolButton *button; const char *icon; } tools[] = {
         {ui->exportcheckedtolocalbt, "document-save"},
-        {ui->addcheckedtoitunesbt, "emblem-music"},
+        {ui->addcheckedtoitunesbt, "multimedia-player"},
         {ui->addtoipodbt, "list-add"},
         {ui->delcheckedbt, "edit-delete"},
     };
