@@ -168,13 +168,11 @@ void AppWidget::setupAppSide()
     QHeaderView *header = ui->treeView->header();
     header->setSectionResizeMode(AppModel::ColCheck, QHeaderView::Fixed);
     header->resizeSection(AppModel::ColCheck, 30);
-    header->setSectionResizeMode(AppModel::ColName, QHeaderView::Interactive);
-    header->resizeSection(AppModel::ColName, 120);
-    header->setSectionResizeMode(AppModel::ColPurchaseAccount, QHeaderView::Interactive);
-    header->resizeSection(AppModel::ColPurchaseAccount, 160);
-    for (int column = AppModel::ColPurchaseDate; column < AppModel::ColumnCount; ++column) {
+    // The given widths, or wider where a title (German, large fonts) needs it.
+    for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column) {
+        const int width = column == AppModel::ColName ? 120 : column == AppModel::ColPurchaseAccount ? 160 : 90;
         header->setSectionResizeMode(column, QHeaderView::Interactive);
-        header->resizeSection(column, 90);
+        header->resizeSection(column, qMax(width, header->sectionSizeHint(column)));
     }
 
     m_menu = new QMenu(this);
@@ -214,20 +212,23 @@ void AppWidget::setupButtons()
     ui->addtoipodbt->setPopupMode(QToolButton::MenuButtonPopup);
     connect(ui->addtoipodbt, &QToolButton::clicked, this, &AppWidget::slot_addApptoDev);
 
-    // Icons from the desktop's theme; without one a button shows its name.
-    const struct { QToolButton *button; const char *icon; } tools[] = {
-        {ui->exportcheckedtolocalbt, "document-save"},
-        {ui->addcheckedtoitunesbt, "multimedia-player"},
-        {ui->addtoipodbt, "list-add"},
-        {ui->delcheckedbt, "edit-delete"},
+    // Icons from the desktop's theme, our own where it has none; the names
+    // are in the tool tips and the accessible names.
+    const struct { QAbstractButton *button; const char *themeName; const char *ownImage; } icons[] = {
+        {ui->exportcheckedtolocalbt, "document-save", ":/images/tool-save.png"},
+        {ui->addcheckedtoitunesbt, "multimedia-player", ":/images/tool-itunes.png"},
+        {ui->addtoipodbt, "list-add", ":/images/tool-add.png"},
+        {ui->delcheckedbt, "edit-delete", ":/images/tool-delete.png"},
+        {ui->treeView_pushButton, "view-list-details", ":/images/view-details.png"},
+        {ui->listView_pushButton, "view-list-icons", ":/images/view-icons.png"},
     };
-    for (const auto &tool : tools) {
-        const QIcon icon = QIcon::fromTheme(QLatin1String(tool.icon));
-        tool.button->setIcon(icon);
-        tool.button->setToolButtonStyle(icon.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    for (const auto &icon : icons)
+        icon.button->setIcon(QIcon::fromTheme(QLatin1String(icon.themeName), QIcon(QLatin1String(icon.ownImage))));
+    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt}) {
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(22, 22));
+        button->setAutoRaise(true);
     }
-    ui->treeView_pushButton->setIcon(QIcon::fromTheme(QStringLiteral("view-list-details")));
-    ui->listView_pushButton->setIcon(QIcon::fromTheme(QStringLiteral("view-list-icons")));
 }
 
 void AppWidget::setupDocSide()
@@ -254,8 +255,11 @@ void AppWidget::setupDocSide()
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     header->resizeSection(0, 30);
     header->setSectionResizeMode(1, QHeaderView::Stretch);
+    // Time and size speak for themselves: no titles, and the time is never cut.
+    ui->docDetailsView->setHeaderHidden(true);
     header->setSectionResizeMode(2, QHeaderView::Fixed);
-    header->resizeSection(2, 110);
+    const int timeWidth = ui->docDetailsView->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16;
+    header->resizeSection(2, qMax(110, timeWidth));
     header->setSectionResizeMode(3, QHeaderView::Fixed);
     header->resizeSection(3, 100);
     ui->pushButton_add->setEnabled(false);
@@ -326,9 +330,6 @@ void AppWidget::retranslateActions()
     m_actCancel->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Cancel")));
     m_btnAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
     m_btnAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
-    // A button without an icon shows its tool tip as its name.
-    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt})
-        button->setText(button->toolTip());
 }
 
 QAbstractItemView *AppWidget::getCurrentView() const
