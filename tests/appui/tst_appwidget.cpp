@@ -38,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <memory>
 
@@ -216,6 +217,22 @@ private slots:
         QVERIFY(!ui()->listView->accessibleDescription().isEmpty());
     }
 
+    void followsALanguageChange()
+    {
+        open();
+        QTranslator german;
+        QVERIFY(german.load(QStringLiteral(":/translations/appshuttle_de.qm")));
+        QCoreApplication::installTranslator(&german);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(m_page->filterCtrl()->lineEdit()->placeholderText(), QStringLiteral("Apps suchen"));
+        QCOMPARE(m_page->appMenu()->actions().at(6)->text(), QStringLiteral("&Löschen"));
+        QCOMPARE(ui()->contents_label->text(), QStringLiteral("Dokumentverwaltung"));
+        QCOMPARE(ui()->delcheckedbt->accessibleName(), QStringLiteral("Löschen"));
+        QCoreApplication::removeTranslator(&german);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(m_page->appMenu()->actions().at(6)->text(), QStringLiteral("&Delete"));
+    }
+
     void deleteAsksByNameOrCount()
     {
         open();
@@ -341,6 +358,29 @@ private slots:
                                                  "device because its kind does not match with your device."));
         QCOMPARE(m_questions.first(), QStringLiteral("Select one or more files|Apps (*.ipa *.pxl)"));
         QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_files_path")).toString(), packages);
+    }
+
+    void addFolderTakesNamesContainingASuffix()
+    {
+        open();
+        const QString folder = m_device->root() + QStringLiteral("/packages");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"),
+                                    QStringLiteral("sub/deep.ipa"), QStringLiteral("readme.txt")}) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a package") > 0);
+        }
+        Tul::setFolderChooser([&](const QString &, const QString &) { return folder; });
+        m_page->slot_addFolderApptoDev();
+        // Not packages at all: each one that was taken fails on its own.
+        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 3, 30000);
+        QStringList expected;
+        for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"), QStringLiteral("deep.ipa")})
+            expected << QStringLiteral("Fail to install the app file \"%1\" on your device.").arg(name);
+        m_infos.sort();
+        expected.sort();
+        QCOMPARE(m_infos, expected);
+        QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_folder_path")).toString(), folder);
     }
 
     void appWithDocumentUploadIsInUse()
