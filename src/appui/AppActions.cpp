@@ -420,6 +420,7 @@ int AppActions::askConflict(const QString &fileName, bool *applyToAll)
 {
     ReplaceDlg dialog(messageParent());
     dialog.setApplyToAll(false);
+    dialog.setFileName(fileName);
     const int result = conflictAnswerer() ? conflictAnswerer()(dialog, fileName) : dialog.exec();
     // Closed without a choice: this one file is skipped, later ones ask again.
     if (result != QDialog::Accepted)

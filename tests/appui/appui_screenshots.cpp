@@ -68,6 +68,7 @@ bool shootPage(DemoPage &page, const QString &folder, const QString &scale)
     ok = save(&widget, QStringLiteral("%1/page-documents-%2.png").arg(folder, scale)) && ok;
 
     ReplaceDlg conflict;
+    conflict.setFileName(QStringLiteral("Pocket Notes 4.2.1.ipa"));
     conflict.show();
     ok = save(&conflict, QStringLiteral("%1/conflict-%2.png").arg(folder, scale)) && ok;
     return ok;

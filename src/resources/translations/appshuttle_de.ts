@@ -440,6 +440,10 @@
         <source>Confirm File Replace</source>
         <translation>Ersetzen der Datei bestätigen</translation>
     </message>
+    <message>
+        <source>The folder already holds a file named &quot;%1&quot;.</source>
+        <translation>Im Ordner gibt es bereits eine Datei namens „%1“.</translation>
+    </message>
 </context>
 <context>
     <name>SettingDlg</name>
