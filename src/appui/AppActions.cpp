@@ -36,6 +36,10 @@ const QString kAppFolderKey = QStringLiteral("ipod_add_app_folder_path");
 const QString kDocFilesKey = QStringLiteral("ipod_add_appdoc_files_path");
 const QString kExportKey = QStringLiteral("exporttolocal");
 
+const char *const kSelectFolder = QT_TRANSLATE_NOOP("AppWidget", "Please select folder");
+const char *const kInUse = QT_TRANSLATE_NOOP("AppWidget", "The file is in use.");
+const char *const kNoSpace = QT_TRANSLATE_NOOP("AppWidget", "Cannot add files. Insufficient space on your device.");
+
 AppActions::FileChooser &fileChooser()
 {
     static AppActions::FileChooser chooser;
@@ -115,7 +119,7 @@ void AppActions::storeFolder(const QString &key, const QString &folder) const
 
 QStringList AppActions::chooseFiles(const QString &startFolder, const QString &filter) const
 {
-    const QString caption = pageText("Select one or more files");
+    const QString caption = pageText(QT_TRANSLATE_NOOP("AppWidget", "Select one or more files"));
     if (fileChooser())
         return fileChooser()(caption, startFolder, filter);
     return QFileDialog::getOpenFileNames(messageParent(), caption, startFolder, filter);
@@ -124,8 +128,7 @@ QStringList AppActions::chooseFiles(const QString &startFolder, const QString &f
 QString AppActions::chooseExportFolder() const
 {
     QString folder;
-    if (!Tul::getFolderPath(nullptr, messageParent(), pageText("Please select folder"), lastFolder(kExportKey),
-                            folder))
+    if (!Tul::getFolderPath(nullptr, messageParent(), pageText(kSelectFolder), lastFolder(kExportKey), folder))
         return QString();
     storeFolder(kExportKey, folder);
     return folder;
@@ -171,8 +174,7 @@ void AppActions::addAppFiles()
 void AppActions::addAppFolder()
 {
     QString folder;
-    if (!Tul::getFolderPath(nullptr, messageParent(), pageText("Please select folder"), lastFolder(kAppFolderKey),
-                            folder)) {
+    if (!Tul::getFolderPath(nullptr, messageParent(), pageText(kSelectFolder), lastFolder(kAppFolderKey), folder)) {
         DIAG_LOG("error");
         return;
     }
@@ -185,12 +187,12 @@ void AppActions::addAppFolder()
 void AppActions::installAppFiles(const QStringList &files)
 {
     if (!hasEnoughSpace(m_handler->deviceId(), double(LocalFiles::totalSize(files)))) {
-        info(pageText("Cannot add files. Insufficient space on your device."));
+        info(pageText(kNoSpace));
         return;
     }
     for (const QString &file : files) {
         auto *task = qobject_cast<InstallAppTask *>(
-            m_proxy->createTask(m_handler, AppTask::InstallAppTask, {QVariant(file)}));
+            m_proxy->createTask(m_handler, AppTask::InstallAppTask, QVariantList() << file));
         if (!task) {
             DIAG_LOG("error");
             continue;
@@ -204,7 +206,7 @@ void AppActions::installAppFiles(const QStringList &files)
 void AppActions::deleteApps(const QList<ZAppInfoItem *> &apps)
 {
     if (apps.isEmpty()) {
-        info(pageText("Please select file(s) from the list first."));
+        info(pageText(QT_TRANSLATE_NOOP("AppWidget", "Please select file(s) from the list first.")));
         return;
     }
     if (!ask(deleteQuestion(apps.size(), apps.first()->record.name)))
@@ -212,10 +214,11 @@ void AppActions::deleteApps(const QList<ZAppInfoItem *> &apps)
     QList<AppTask *> created;
     for (ZAppInfoItem *app : apps) {
         if (appInUse(app)) {
-            info(pageText("The file is in use."));
+            info(pageText(kInUse));
             continue;
         }
-        AppTask *task = m_proxy->createTask(m_handler, AppTask::UninstallAppTask, {AppTaskParams::appHandle(app)});
+        AppTask *task = m_proxy->createTask(m_handler, AppTask::UninstallAppTask,
+                                            QVariantList() << AppTaskParams::appHandle(app));
         if (!task)
             continue;
         app->addAssociateTask(task);
@@ -236,12 +239,12 @@ void AppActions::exportAppsToPC(const QList<ZAppInfoItem *> &apps)
     const QString folder = chooseExportFolder();
     if (folder.isEmpty())
         return;
-    const bool appOnly = !ask(pageText("Would you like to copy all data in the selected app(s) (e.g., documents, "
-                                       "marks, game records)?"));
+    const bool appOnly = !ask(pageText(QT_TRANSLATE_NOOP(
+        "AppWidget", "Would you like to copy all data in the selected app(s) (e.g., documents, marks, game records)?")));
     QList<Pending> pending;
     for (ZAppInfoItem *app : apps) {
         if (appInUse(app)) {
-            info(pageText("The file is in use."));
+            info(pageText(kInUse));
             continue;
         }
         const QString name = m_handler->exportFileName(app->record.appId.toUtf8(), appOnly);
@@ -273,7 +276,7 @@ void AppActions::exportAppsToiTunes(const QList<ZAppInfoItem *> &apps)
     QList<AppTask *> created;
     for (ZAppInfoItem *app : apps) {
         if (appInUse(app)) {
-            info(pageText("The file is in use."));
+            info(pageText(kInUse));
             continue;
         }
         AppTask *task = m_proxy->createTask(m_handler, AppTask::ExportApptoiTunesTask,
@@ -298,7 +301,7 @@ void AppActions::addDocuments()
     if (files.isEmpty())
         return;
     if (!hasEnoughSpace(m_handler->deviceId(), double(LocalFiles::totalSize(files)))) {
-        info(pageText("Cannot add files. Insufficient space on your device."));
+        info(pageText(kNoSpace));
         return;
     }
     storeFolder(kDocFilesKey, QFileInfo(files.first()).absolutePath());
@@ -324,7 +327,7 @@ void AppActions::exportDocuments(const QList<ZDocItemInfo *> &docs)
     QList<Pending> pending;
     for (ZDocItemInfo *doc : docs) {
         if (docInUse(doc)) {
-            info(pageText("The file is in use."));
+            info(pageText(kInUse));
             continue;
         }
         // The device names the file: only a safe name may reach the folder,
@@ -356,7 +359,7 @@ void AppActions::deleteDocuments(const QList<ZDocItemInfo *> &docs)
         return;
     for (ZDocItemInfo *doc : docs) {
         if (docInUse(doc)) {
-            info(pageText("The file is in use."));
+            info(pageText(kInUse));
             continue;
         }
         AppTask *task = m_docs->createTask(m_handler, AppTask::AppDeleteDocTask, {app->record.appId, doc->record.name});
@@ -417,6 +420,7 @@ int AppActions::askConflict(const QString &fileName, bool *applyToAll)
 {
     ReplaceDlg dialog(messageParent());
     dialog.setApplyToAll(false);
+    dialog.setFileName(fileName);
     const int result = conflictAnswerer() ? conflictAnswerer()(dialog, fileName) : dialog.exec();
     // Closed without a choice: this one file is skipped, later ones ask again.
     if (result != QDialog::Accepted)
@@ -464,7 +468,8 @@ void AppActions::confirmReplace(AppTask *task, bool *overwrite)
         source = install->packagePath();
     else if (auto *add = qobject_cast<AppAddDocTask *>(task))
         source = add->localPath();
-    const QString text = pageText("The file \"%1\" has existed on your device. Do you want to replace it?")
+    const QString text = pageText(QT_TRANSLATE_NOOP(
+                                      "AppWidget", "The file \"%1\" has existed on your device. Do you want to replace it?"))
                              .arg(QFileInfo(source).fileName());
     // The page may go while the question is open (its device left): then
     // nothing of it may be touched once the box returns.

@@ -104,6 +104,10 @@ AppWidget::~AppWidget()
         m_handler->setParent(nullptr);
         AppTaskCtrl::instance()->releaseDevice(key, m_handler);
     } else {
+        // Without the receiver of the questions a worker that is about to
+        // ask goes on with "No" instead of waiting for this thread.
+        delete m_actions;
+        m_actions = nullptr;
         AppTaskCtrl::instance()->removeDevice(key);
         delete m_handler;
     }
@@ -164,13 +168,11 @@ void AppWidget::setupAppSide()
     QHeaderView *header = ui->treeView->header();
     header->setSectionResizeMode(AppModel::ColCheck, QHeaderView::Fixed);
     header->resizeSection(AppModel::ColCheck, 30);
-    header->setSectionResizeMode(AppModel::ColName, QHeaderView::Interactive);
-    header->resizeSection(AppModel::ColName, 120);
-    header->setSectionResizeMode(AppModel::ColPurchaseAccount, QHeaderView::Interactive);
-    header->resizeSection(AppModel::ColPurchaseAccount, 160);
-    for (int column = AppModel::ColPurchaseDate; column < AppModel::ColumnCount; ++column) {
+    // The given widths, or wider where a title (German, large fonts) needs it.
+    for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column) {
+        const int width = column == AppModel::ColName ? 120 : column == AppModel::ColPurchaseAccount ? 160 : 90;
         header->setSectionResizeMode(column, QHeaderView::Interactive);
-        header->resizeSection(column, 90);
+        header->resizeSection(column, qMax(width, header->sectionSizeHint(column)));
     }
 
     m_menu = new QMenu(this);
@@ -210,20 +212,23 @@ void AppWidget::setupButtons()
     ui->addtoipodbt->setPopupMode(QToolButton::MenuButtonPopup);
     connect(ui->addtoipodbt, &QToolButton::clicked, this, &AppWidget::slot_addApptoDev);
 
-    // Icons from the desktop's theme; without one a button shows its name.
-    const struct { QToolButton *button; const char *icon; } tools[] = {
-        {ui->exportcheckedtolocalbt, "document-save"},
-        {ui->addcheckedtoitunesbt, "emblem-music"},
-        {ui->addtoipodbt, "list-add"},
-        {ui->delcheckedbt, "edit-delete"},
+    // Icons from the desktop's theme, our own where it has none; the names
+    // are in the tool tips and the accessible names.
+    const struct { QAbstractButton *button; const char *themeName; const char *ownImage; } icons[] = {
+        {ui->exportcheckedtolocalbt, "document-save", ":/images/tool-save.png"},
+        {ui->addcheckedtoitunesbt, "multimedia-player", ":/images/tool-itunes.png"},
+        {ui->addtoipodbt, "list-add", ":/images/tool-add.png"},
+        {ui->delcheckedbt, "edit-delete", ":/images/tool-delete.png"},
+        {ui->treeView_pushButton, "view-list-details", ":/images/view-details.png"},
+        {ui->listView_pushButton, "view-list-icons", ":/images/view-icons.png"},
     };
-    for (const auto &tool : tools) {
-        const QIcon icon = QIcon::fromTheme(QLatin1String(tool.icon));
-        tool.button->setIcon(icon);
-        tool.button->setToolButtonStyle(icon.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    for (const auto &icon : icons)
+        icon.button->setIcon(QIcon::fromTheme(QLatin1String(icon.themeName), QIcon(QLatin1String(icon.ownImage))));
+    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt}) {
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(22, 22));
+        button->setAutoRaise(true);
     }
-    ui->treeView_pushButton->setIcon(QIcon::fromTheme(QStringLiteral("view-list-details")));
-    ui->listView_pushButton->setIcon(QIcon::fromTheme(QStringLiteral("view-list-icons")));
 }
 
 void AppWidget::setupDocSide()
@@ -250,8 +255,11 @@ void AppWidget::setupDocSide()
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     header->resizeSection(0, 30);
     header->setSectionResizeMode(1, QHeaderView::Stretch);
+    // Time and size speak for themselves: no titles, and the time is never cut.
+    ui->docDetailsView->setHeaderHidden(true);
     header->setSectionResizeMode(2, QHeaderView::Fixed);
-    header->resizeSection(2, 110);
+    const int timeWidth = ui->docDetailsView->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16;
+    header->resizeSection(2, qMax(110, timeWidth));
     header->setSectionResizeMode(3, QHeaderView::Fixed);
     header->resizeSection(3, 100);
     ui->pushButton_add->setEnabled(false);
@@ -313,18 +321,15 @@ void AppWidget::setupAccessibility()
 
 void AppWidget::retranslateActions()
 {
-    m_actExportToPC->setText(actionText("Copy &to Computer..."));
-    m_actExportToiTunes->setText(actionText("Copy to iT&unes"));
-    m_actAddFiles->setText(actionText("&Add File(s) to Device..."));
-    m_actAddFolder->setText(actionText("Add F&older to Device..."));
-    m_actDelete->setText(actionText("&Delete"));
-    m_actSelectAll->setText(actionText("Se&lect All"));
-    m_actCancel->setText(actionText("&Cancel"));
-    m_btnAddFiles->setText(actionText("&Add File(s) to Device..."));
-    m_btnAddFolder->setText(actionText("Add F&older to Device..."));
-    // A button without an icon shows its tool tip as its name.
-    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt})
-        button->setText(button->toolTip());
+    m_actExportToPC->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Copy &to Computer...")));
+    m_actExportToiTunes->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Copy to iT&unes")));
+    m_actAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
+    m_actAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
+    m_actDelete->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Delete")));
+    m_actSelectAll->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Se&lect All")));
+    m_actCancel->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Cancel")));
+    m_btnAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
+    m_btnAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
 }
 
 QAbstractItemView *AppWidget::getCurrentView() const
