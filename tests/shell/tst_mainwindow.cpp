@@ -194,7 +194,7 @@ void TestMainWindow::busyDeviceShowsProgressAndAsksBeforeClosing()
     window->show();
     QTRY_COMPARE_WITH_TIMEOUT(window->devicePages().size(), 2, 30000);
     QTRY_VERIFY(tree()->deviceItem(id(1)));
-    auto *bar = window->findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    QProgressBar *bar = window->transferProgressBar();
     AppWidget *phone = window->devicePages().value(id(0));
     tree()->setCurrentItem(tree()->deviceItem(id(0))->child(0));
     QCOMPARE(window->currentDevicePage(), phone);

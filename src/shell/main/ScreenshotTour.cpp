@@ -2,6 +2,7 @@
 
 #include "AppHandler.h"
 #include "AppProxyModel.h"
+#include "AppTaskCtrl.h"
 #include "AppWidget.h"
 #include "DeviceTreeWidget.h"
 #include "MainWindow.h"
@@ -38,6 +39,8 @@ ScreenshotTour::ScreenshotTour(MainWindow *window, const QString &folder, const 
 void ScreenshotTour::start()
 {
     QDir().mkpath(m_folder);
+    // Room for the detail view's columns and the details pane side by side.
+    m_window->resize(1180, 760);
     QTimer::singleShot(1000, this, &ScreenshotTour::step);
 }
 
@@ -132,11 +135,12 @@ void ScreenshotTour::step()
         save(QStringLiteral("apps-details.png"));
         // A transfer in progress: a package installing slowly.
         m_slowDown();
-        phone->slot_dragAddApptoDev({m_packages + QStringLiteral("/Sample Documents App.ipa")});
+        phone->slot_dragAddApptoDev({m_packages + QStringLiteral("/Sample iPhone App.ipa")});
         return next();
     case 5: {
-        auto *bar = m_window->findChild<QProgressBar *>(QStringLiteral("progressBar"));
-        if (!bar->isVisible() || bar->value() < 1)
+        QProgressBar *bar = m_window->transferProgressBar();
+        // Visible, and a little way in where the device reports it.
+        if (!bar->isVisible() || (bar->value() < 1 && m_waited < 24))
             return again();
         save(QStringLiteral("transfer.png"));
         return next();

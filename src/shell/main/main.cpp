@@ -158,7 +158,7 @@ int main(int argc, char **argv)
         askForDeviceService();
     if (!screenshots.isEmpty()) {
         auto *tour = new ScreenshotTour(&window, screenshots, demoDevices.packagesFolder(),
-                                        [&demoDevices] { demoDevices.slowTransfers(1500); });
+                                        [&demoDevices] { demoDevices.slowTransfers(700); });
         tour->start();
         return app.exec();
     }

@@ -47,6 +47,7 @@ public:
     const QMap<QString, AppWidget *> &devicePages() const { return pages; }
     AppWidget *currentDevicePage() const { return currentPage; }
     QMenu *ejectDeviceMenu() const { return ejectMenu; }
+    QProgressBar *transferProgressBar() const { return progressBar; }
     // Whether the demo link of the getting-started page does anything.
     void setDemoOffered(bool offered);
     // The last answer to the passcode question (true: Retry).
