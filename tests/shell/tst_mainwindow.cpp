@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 
@@ -160,6 +161,18 @@ void TestMainWindow::arrivalRemovalEjectMenuAndSummary()
     QCOMPARE(window->findChild<QLabel *>(QStringLiteral("serialLabel"))->text(), fixture->profile(1).serialNumber);
     QCOMPARE(window->findChild<QLabel *>(QStringLiteral("deviceName"))->text(), fixture->profile(1).name);
     QVERIFY(!window->findChild<QLabel *>(QStringLiteral("devicePhoto"))->pixmap().isNull());
+
+    // A language change at run time reaches the menus and the summary.
+    QTranslator german;
+    QVERIFY(german.load(QStringLiteral(":/translations/appshuttle_de.qm")));
+    QCoreApplication::installTranslator(&german);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(window->ejectDeviceMenu()->title(), QStringLiteral("Auswerfen"));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("deviceTypeLabel"))->text(), QStringLiteral("Typ:"));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("serialLabel"))->text(), fixture->profile(1).serialNumber);
+    QCoreApplication::removeTranslator(&german);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(window->ejectDeviceMenu()->title(), QStringLiteral("Eject"));
 
     // Selecting the second device's Apps row places its page.
     tree()->setCurrentItem(tree()->deviceItem(id(1))->child(0));

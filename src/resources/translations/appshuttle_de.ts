@@ -373,6 +373,45 @@
     </message>
 </context>
 <context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation>AppShuttle</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>Typ:</translation>
+    </message>
+    <message>
+        <source>Serial Number:</source>
+        <translation>Seriennummer:</translation>
+    </message>
+    <message>
+        <source>The device could not be opened. Unplug it, unlock it and plug it in again.</source>
+        <translation>Das Gerät konnte nicht geöffnet werden. Trennen Sie es, entsperren Sie es und schließen Sie es wieder an.</translation>
+    </message>
+    <message>
+        <source>Fail to load your device. It may be caused by passcode lock. If so, please enter your passcode and click the &quot;Retry&quot; button.</source>
+        <translation>Ihr Gerät konnte nicht geladen werden. Das kann an der Codesperre liegen. Geben Sie in diesem Fall Ihren Code ein und klicken Sie auf „Wiederholen“.</translation>
+    </message>
+    <message>
+        <source>Transferring (%1% completed)</source>
+        <translation>Übertragung (%1 % abgeschlossen)</translation>
+    </message>
+    <message>
+        <source>There are one or more tasks running. Exiting will cancel all tasks. Exit anyway?</source>
+        <translation>Es laufen noch Aufgaben. Beim Beenden werden alle Aufgaben abgebrochen. Trotzdem beenden?</translation>
+    </message>
+    <message>
+        <source>Eject</source>
+        <translation>Auswerfen</translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation>Einstellungen …</translation>
+    </message>
+</context>
+<context>
     <name>ProgressDialog</name>
     <message>
         <source>Dialog</source>
@@ -562,6 +601,37 @@
     <message>
         <source>Add File(s) to Device</source>
         <translation>Datei(en) zum Gerät hinzufügen</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>%1 reaches iPhone, iPad and iPod touch through the usbmuxd service, which is not installed. Install it with &quot;sudo apt install usbmuxd&quot;; it starts by itself when a device is plugged in.</source>
+        <translation>%1 erreicht iPhone, iPad und iPod touch über den Dienst usbmuxd, der nicht installiert ist. Installieren Sie ihn mit „sudo apt install usbmuxd“; er startet von selbst, sobald ein Gerät angeschlossen wird.</translation>
+    </message>
+    <message>
+        <source>Click &quot;OK&quot; to read more about usbmuxd.</source>
+        <translation>Klicken Sie auf „OK“, um mehr über usbmuxd zu lesen.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Start the program failed. Please re-install it.</source>
+        <translation>Das Programm konnte nicht gestartet werden. Bitte installieren Sie es neu.</translation>
+    </message>
+    <message>
+        <source>Start with the demo devices (an older iPhone and a current iPad).</source>
+        <translation>Mit den Demo-Geräten starten (ein älteres iPhone und ein aktuelles iPad).</translation>
+    </message>
+    <message>
+        <source>Reach devices through the usbmuxd socket at &lt;path&gt;.</source>
+        <translation>Geräte über den usbmuxd-Socket unter &lt;Pfad&gt; erreichen.</translation>
+    </message>
+    <message>
+        <source>The demo devices could not be started.</source>
+        <translation>Die Demo-Geräte konnten nicht gestartet werden.</translation>
     </message>
 </context>
 <context>
