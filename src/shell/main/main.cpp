@@ -15,6 +15,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
+#include <QPalette>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -87,6 +88,10 @@ int main(int argc, char **argv)
                                          QStringLiteral("folder"));
     screenshotsOption.setFlags(QCommandLineOption::HiddenFromHelp);
     app.addCommandLineOption(screenshotsOption);
+    QCommandLineOption darkOption(QStringLiteral("screenshots-dark"),
+                                  QStringLiteral("Take the pictures in a dark palette."));
+    darkOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    app.addCommandLineOption(darkOption);
     // For start-up timing: a line "loaded" each time a device's app list is in.
     QCommandLineOption reportLoadsOption(QString::fromLatin1(kReportLoadsOption),
                                          QStringLiteral("Print a line each time a device's app list is loaded."));
@@ -128,6 +133,15 @@ int main(int argc, char **argv)
         }
     }
 
+    if (!screenshots.isEmpty() && app.isOptionSet(QStringLiteral("screenshots-dark"))) {
+        // What a dark desktop theme gives, for looking at the window in one;
+        // set before any widget is polished, as a desktop theme is.
+        QPalette dark(QColor(0x31, 0x36, 0x3b), QColor(0x2a, 0x2e, 0x32));
+        dark.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
+        dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+        dark.setColor(QPalette::Link, QColor(0x3d, 0xae, 0xe9));
+        QApplication::setPalette(dark);
+    }
     MainWindow window;
     window.setDemoOffered(socket.isEmpty());
     QObject::connect(&window, &MainWindow::demoRequested, &window, [&demoDevices, &window] {
