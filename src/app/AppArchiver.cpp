@@ -1,6 +1,7 @@
 #include "AppArchiver.h"
 
 #include "AppHandler.h"
+#include "AppMessages.h"
 #include "AppTable.h"
 #include "AppTask.h"
 #include "DiagLog.h"
@@ -22,8 +23,6 @@
 namespace {
 
 constexpr uint32_t kChunk = 65535;
-// Bound of the app's name and of its version in an export's file name.
-constexpr int kMaxNameChars = 100;
 
 } // namespace
 
@@ -36,19 +35,8 @@ QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) cons
 {
     AppRecord record;
     m_table->find(appId, &record);
-    // Names come from the device: nothing in them may lead out of the
-    // folder or hide in it, and a name is never empty.
-    QString base = QString::fromUtf8(record.name.empty() ? appId.c_str() : record.name.c_str()).left(kMaxNameChars);
-    base += QLatin1Char(' ') + QString::fromUtf8(record.version.c_str()).left(kMaxNameChars);
-    for (QChar &c : base) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            c = QLatin1Char('_');
-    }
-    if (base.startsWith(QLatin1Char('.')))
-        base.prepend(QLatin1Char('_'));
-    if (!appOnly)
-        base += QLatin1Char('(') + QCoreApplication::translate("AppHandler", "including documents") + QLatin1Char(')');
-    return base + QLatin1String(".ipa");
+    return AppMessages::exportFileName(QString::fromUtf8(record.name.c_str()), QString::fromUtf8(record.version.c_str()),
+                                       QString::fromUtf8(appId.c_str()), appOnly);
 }
 
 int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
@@ -134,6 +122,11 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
     std::vector<char> chunk(kChunk);
     uint64_t done = 0;
     for (;;) {
+        if (task && task->isCancelled()) {
+            DIAG_LOG("cancelled");
+            result = AppTask::kCancelled;
+            break;
+        }
         uint32_t n = kChunk;
         if (zorn_dvpt_FileRefRead(id.constData(), ref, chunk.data(), &n) != 0) {
             reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");

@@ -189,6 +189,11 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
     qint64 sent = 0;
     result = 0;
     for (;;) {
+        if (task && task->isCancelled()) {
+            DIAG_LOG("cancelled");
+            result = AppTask::kCancelled;
+            break;
+        }
         const qint64 n = local.read(chunk.data(), kChunk);
         if (n < 0) {
             reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
@@ -294,6 +299,11 @@ int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, 
     std::vector<char> chunk(kChunk);
     uint64_t done = 0;
     for (;;) {
+        if (task && task->isCancelled()) {
+            DIAG_LOG("cancelled");
+            result = AppTask::kCancelled;
+            break;
+        }
         uint32_t n = uint32_t(kChunk);
         if (zorn_dvpt_FileRefReadEx(fs, ref, chunk.data(), &n) != 0) {
             reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");

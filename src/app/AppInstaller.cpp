@@ -181,6 +181,11 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
     std::vector<char> chunk(kChunk);
     qint64 sent = 0;
     for (;;) {
+        if (task && task->isCancelled()) {
+            DIAG_LOG("cancelled");
+            result = AppTask::kCancelled;
+            break;
+        }
         const qint64 n = local.read(chunk.data(), kChunk);
         if (n < 0) {
             reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");

@@ -1,6 +1,7 @@
 #include "AppModel.h"
 
 #include "AppHandler.h"
+#include "AppMessages.h"
 #include "AppTaskCtrl.h"
 #include "AppTaskManager.h"
 #include "DiagLog.h"
@@ -115,21 +116,12 @@ QVariant AppModel::displayRoleData(const QModelIndex &index) const
 
 QString AppModel::sizeText(quint64 bytes)
 {
-    if (bytes > (quint64(1) << 30))
-        return QString::asprintf("%.2f GB", double(bytes) / double(quint64(1) << 30));
-    if (bytes > (quint64(1) << 20))
-        return QString::asprintf("%.2f MB", double(bytes) / double(quint64(1) << 20));
-    return QString::asprintf("%.2f KB", double(bytes) / 1024.0);
+    return AppMessages::sizeText(bytes);
 }
 
 QString AppModel::dateText(qint64 seconds)
 {
-    if (seconds == 0)
-        return QString();
-    // Only the low 32 bits are a time value: an unreadable store date
-    // (4294967295) thus shows as the last date such a value can hold.
-    const quint32 low = quint32(quint64(seconds) & 0xffffffffu);
-    return QDateTime::fromSecsSinceEpoch(qint64(low)).date().toString(QStringLiteral("yyyy-MM-dd"));
+    return AppMessages::dateText(seconds);
 }
 
 QString AppModel::headerIconPath(int state)

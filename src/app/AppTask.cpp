@@ -69,6 +69,7 @@ void AppTask::setError(int error)
 
 void AppTask::cancel()
 {
+    m_cancelled = true;
 }
 
 void AppTask::requestOverwriteConfirm(bool *)

@@ -74,6 +74,12 @@ public:
     // leaves the answer as it is (false: do not replace).
     virtual void requestOverwriteConfirm(bool *bOverwrite);
 
+    // Result of a task stopped by cancel(): no message is shown for it.
+    static constexpr int kCancelled = -1011;
+    // True once cancel() was called; transfers poll it at every block and
+    // then end as a failure ends, with kCancelled. Safe from any thread.
+    bool isCancelled() const { return m_cancelled; }
+
     // "%1_%2_%3": seconds since 1970, a 5-digit run-wide counter, a braced UUID.
     static QString newId();
     // Registers the meta-types that queued connections of tasks need.
@@ -103,6 +109,7 @@ private:
     const QString m_id;
     std::atomic<int> m_progress{0};
     std::atomic<int> m_error{0};
+    std::atomic<bool> m_cancelled{false};
 };
 
 Q_DECLARE_METATYPE(AppTask *)

@@ -63,6 +63,22 @@ void AppTaskCtrl::taskStatusChanged(AppTask *pTask, AppTask::TASK_STATUS old, Ap
     }
 }
 
+bool AppTaskCtrl::cancelTask(AppTask *task)
+{
+    if (!task || !m_life.contains(task) || task->status() == AppTask::STATUS_FINISHED)
+        return false;
+    task->cancel();
+    AppTaskThread *thread = m_threads.value(deviceKey(task->handler()));
+    if (thread && thread->drop(task)) {
+        // Out of the queue, the worker never sees it: finish it here, as
+        // the worker would have, so the models let go of it.
+        task->setError(AppTask::kCancelled);
+        task->setStatus(AppTask::STATUS_FINISHED);
+        slot_taskReleased(task);
+    }
+    return true;
+}
+
 QPair<int, int> AppTaskCtrl::progress(const QString &key) const
 {
     qint64 sum = 0;
@@ -102,6 +118,24 @@ void AppTaskCtrl::removeDevice(const QString &key)
         if (task->status() == AppTask::STATUS_WAITING)
             m_life.remove(task);
     }
+}
+
+void AppTaskCtrl::releaseDevice(const QString &key, QObject *keepAlive)
+{
+    AppTaskThread *thread = m_threads.take(key);
+    for (AppTask *task : m_tasks.take(key)) {
+        if (task->status() == AppTask::STATUS_WAITING)
+            m_life.remove(task);
+    }
+    if (!thread) {
+        delete keepAlive;
+        return;
+    }
+    connect(thread, &QThread::finished, this, [thread, keepAlive] {
+        delete thread;   // finished: the wait in its destructor is short
+        delete keepAlive;
+    }, Qt::QueuedConnection);
+    thread->stop();
 }
 
 void AppTaskCtrl::retire(AppTask *task)

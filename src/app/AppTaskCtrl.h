@@ -35,9 +35,19 @@ public:
     QPair<int, int> progress(const QString &key) const;
     // True while a task other than the load task is unfinished.
     bool isBusy(const QString &key) const;
+    // Stops a task: a queued one is taken out of its queue and finishes at
+    // once with AppTask::kCancelled (it never runs); a running one is asked
+    // to stop at its next block and ends as a failure does. False when the
+    // task is not the controller's or already finished.
+    bool cancelTask(AppTask *task);
     // Drops the key's queued tasks (they stay waiting and are not deleted)
     // and returns once its running task, if any, has returned.
     void removeDevice(const QString &key);
+    // The same without waiting, for a running task that may wait on the GUI
+    // thread (a replace question): the worker ends on its own after that
+    // task; then the thread and keepAlive (what the task still uses, such
+    // as its AppHandler) are deleted.
+    void releaseDevice(const QString &key, QObject *keepAlive);
     // The unfinished tasks of a key, in the order added.
     QList<AppTask *> tasks(const QString &key) const { return m_tasks.value(key); }
     bool hasThread(const QString &key) const { return m_threads.contains(key); }

@@ -10,6 +10,12 @@ AppTaskThread::AppTaskThread(const QString &name)
 
 AppTaskThread::~AppTaskThread()
 {
+    stop();
+    wait();
+}
+
+void AppTaskThread::stop()
+{
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (AppTask *task : m_queue) {
@@ -20,7 +26,6 @@ AppTaskThread::~AppTaskThread()
         m_queue.push_back(nullptr);
     }
     m_wake.notify_one();
-    wait();
 }
 
 void AppTaskThread::enqueue(AppTask *task)
@@ -30,6 +35,18 @@ void AppTaskThread::enqueue(AppTask *task)
         m_queue.push_back(task);
     }
     m_wake.notify_one();
+}
+
+bool AppTaskThread::drop(AppTask *task)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
+        if (*it == task) {
+            m_queue.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void AppTaskThread::run()

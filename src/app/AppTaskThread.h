@@ -21,6 +21,12 @@ public:
 
     // Thread-safe; wakes the thread.
     void enqueue(AppTask *task);
+    // Drops what is still queued and lets the thread end after the running
+    // task, without waiting for it.
+    void stop();
+    // Takes a task out of the queue before it runs; false when it is not
+    // queued (running, done, or never queued). Thread-safe.
+    bool drop(AppTask *task);
 
 signals:
     // Emitted from the worker thread once execute() has returned: from then

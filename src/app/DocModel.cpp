@@ -1,5 +1,6 @@
 #include "DocModel.h"
 
+#include "AppMessages.h"
 #include "AppModel.h"
 #include "AppTaskCtrl.h"
 #include "AppTaskManager.h"
@@ -93,7 +94,7 @@ QVariant DocModel::data(const QModelIndex &index, int role) const
         if (column == ColName)
             return r.name;
         if (column == ColModified)
-            return r.modifiedTime.toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+            return AppMessages::timeText(r.modifiedTime);
         if (column == ColSize && r.isFile)
             return AppModel::sizeText(quint64(qMax<qint64>(r.size, 0)));
         return QVariant();

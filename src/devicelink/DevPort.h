@@ -39,6 +39,8 @@ int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *tempFolder,
               int usbOnly);
 // Stops scanning, waits for the library's threads and forgets every device.
 void DVPT_Shutdown();
+// 0 when the device service (usbmuxd) answers, -1 when it does not.
+int DVPT_CheckService();
 // How long a device waiting for Trust is polled after the passcode callback
 // answered 1 (default and <= 0: a minute).
 void DVPT_SetTrustWait(int ms);

@@ -10,6 +10,8 @@
 #include "IdeviceTransport.h"
 #include "PlistFrame.h"
 
+#include <usbmuxd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +58,18 @@ int DVPT_Init(DVPT_DeviceChangeCallback onChange, const char *, const char *, in
 void DVPT_Shutdown()
 {
     DeviceManager::instance().shutdown();
+}
+
+int DVPT_CheckService()
+{
+    char *buid = nullptr;
+    const int result = usbmuxd_read_buid(&buid);
+    std::free(buid);
+    if (result < 0) {
+        DIAG_LOG("usbmuxd does not answer");
+        return -1;
+    }
+    return 0;
 }
 
 int DVPT_Eject(const char *deviceId)

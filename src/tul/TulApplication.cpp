@@ -143,6 +143,7 @@ bool TulApplication::processCmdLine(int argc, char **argv)
             .arg(TulPref::product_name()));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
+    parser.addOptions(programOptions);
     if (!parser.parse(args)) {
         std::fprintf(stderr, "%s\n%s\n", qPrintable(parser.errorText()),
                      qPrintable(tr("Try '--help' for the options.")));
@@ -159,7 +160,28 @@ bool TulApplication::processCmdLine(int argc, char **argv)
         std::fflush(stdout);
         return true;
     }
+    setOptions.clear();
+    for (const QCommandLineOption &option : qAsConst(programOptions)) {
+        const QString name = option.names().constFirst();
+        if (parser.isSet(name))
+            setOptions.insert(name, option.valueName().isEmpty() ? QString() : parser.value(name));
+    }
     return false;
+}
+
+void TulApplication::addCommandLineOption(const QCommandLineOption &option)
+{
+    programOptions.append(option);
+}
+
+bool TulApplication::isOptionSet(const QString &name) const
+{
+    return setOptions.contains(name);
+}
+
+QString TulApplication::optionValue(const QString &name) const
+{
+    return setOptions.value(name);
 }
 
 bool TulApplication::isRunning()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QHash>
 #include <QPointer>
 #include <QString>
 
@@ -48,6 +50,11 @@ public:
     // Handles --help and --version (printed on standard output) and reports
     // unknown options on standard error. True when the program must end now.
     bool processCmdLine(int argc, char **argv);
+    // The program's own options, known to processCmdLine (add them before it),
+    // and what it found of them.
+    void addCommandLineOption(const QCommandLineOption &option);
+    bool isOptionSet(const QString &name) const;
+    QString optionValue(const QString &name) const;
 
     // True when another instance with the identifier runs; it is then asked
     // to bring its activation window forward.
@@ -81,4 +88,6 @@ private:
     bool activateOnMessage = false;
     QPointer<TulMainWindow> main;
     QList<QTranslator *> translators;
+    QList<QCommandLineOption> programOptions;
+    QHash<QString, QString> setOptions;   // name -> value ("" for a flag)
 };

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QUrl>
 
 TulGettingStartedWeb::TulGettingStartedWeb(QWidget *parent)
@@ -73,7 +74,12 @@ void TulGettingStartedWeb::loadPage()
     // Folder and name arrive one at a time; wait until both are known.
     if (folder.isEmpty() || name.isEmpty())
         return;
-    const QString path = resolveFolder() + QLatin1Char('/') + name;
+    // A page in the language of the locale ("<folder>/de/<name>") comes first.
+    const QString base = resolveFolder();
+    const QString language = QLocale().name().section(QLatin1Char('_'), 0, 0);
+    QString path = base + QLatin1Char('/') + language + QLatin1Char('/') + name;
+    if (language.isEmpty() || !QFileInfo(path).isFile())
+        path = base + QLatin1Char('/') + name;
     if (!QFileInfo(path).isFile()) {
         DIAG_LOG(qPrintable(QStringLiteral("page not found: ") + path));
         showFallback();

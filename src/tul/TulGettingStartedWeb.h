@@ -5,6 +5,8 @@
 // The getting-started page: a local HTML file shown in a text browser.
 // The page is <page folder>/<page name>; a relative folder is looked up in
 // the application folder, then in the built-in resources (":/<folder>").
+// A page of the locale's language, <page folder>/<language>/<page name>
+// ("de" for German), is preferred.
 // Links to other sites open in the desktop's browser; nothing is fetched
 // from the network here. A page that cannot be found gives a short built-in
 // text instead.

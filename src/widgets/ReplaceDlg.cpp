@@ -24,10 +24,26 @@ void ReplaceDlg::setApplyToAll(bool on)
     ui->checkApplyToAll->setChecked(on);
 }
 
+void ReplaceDlg::setFileName(const QString &name)
+{
+    m_fileName = name;
+    showFileName();
+}
+
+void ReplaceDlg::showFileName()
+{
+    if (m_fileName.isEmpty())
+        return;
+    ui->labelMessage->setTextFormat(Qt::PlainText);
+    ui->labelMessage->setWordWrap(true);
+    ui->labelMessage->setText(tr("The folder already holds a file named \"%1\".").arg(m_fileName));
+}
+
 void ReplaceDlg::retranslate()
 {
     ui->retranslateUi(this);
     setAllWindowTitle(tr("Confirm File Replace"));
+    showFileName();
 }
 
 void ReplaceDlg::OnBtnReplace()

@@ -22,6 +22,8 @@ public:
     int choice() const { return m_choice; }
     bool applyToAll() const;
     void setApplyToAll(bool on);
+    // Names the file that exists (shown plainly, it may come from a device).
+    void setFileName(const QString &name);
     void retranslate() override;
 
 public slots:
@@ -33,5 +35,8 @@ private:
     void choose(int choice);
 
     std::unique_ptr<Ui::ReplaceDialog> ui;
+    void showFileName();
+
     int m_choice = Replace;
+    QString m_fileName;
 };

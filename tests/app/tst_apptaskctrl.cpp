@@ -1,5 +1,5 @@
 // The task engine: worker threads per device, strict order, busy test,
-// progress average, removal of a device, the blocking overwrite question,
+// progress average, removal of a device, cancel, the blocking overwrite question,
 // the task kinds' parameters and the task manager's registry.
 
 #include "AppHandler.h"
@@ -245,6 +245,29 @@ private slots:
             QCOMPARE(t->status(), AppTask::STATUS_WAITING);
         }
         QCoreApplication::processEvents();
+        QCOMPARE(journal.take(), (QStringList{QStringLiteral("run start"), QStringLiteral("run end")}));
+    }
+
+    void cancelDropsAQueuedTask()
+    {
+        Journal journal;
+        QSemaphore gate;
+        auto *ctrl = AppTaskCtrl::instance();
+        GateTask *running = gateTask(m_a.get(), AppTask::UninstallAppTask, QStringLiteral("run"), &journal, &gate);
+        GateTask *queued = gateTask(m_a.get(), AppTask::UninstallAppTask, QStringLiteral("queued"), &journal);
+        ctrl->addTask(running);
+        ctrl->addTask(queued);
+        QTRY_VERIFY(running->started);
+        QVERIFY(ctrl->cancelTask(queued));
+        // Out of the queue and finished at once, as cancelled; it never runs.
+        QVERIFY(queued->cancelled);
+        QCOMPARE(queued->status(), AppTask::STATUS_FINISHED);
+        QCOMPARE(queued->error(), AppTask::kCancelled);
+        QCOMPARE(ctrl->tasks(QStringLiteral("devA")), QList<AppTask *>{running});
+        QVERIFY(!ctrl->cancelTask(queued));
+        gate.release();
+        QTRY_VERIFY(finished(running));
+        QCOMPARE(running->error(), 0);
         QCOMPARE(journal.take(), (QStringList{QStringLiteral("run start"), QStringLiteral("run end")}));
     }
 

@@ -3,20 +3,29 @@
 //
 //   appui_screenshots FOLDER        (QT_SCALE_FACTOR=2 for 200 %)
 //
-// Files: icon-<scale>-<theme>.png and detail-<scale>-<theme>.png.
+// Files: icon-<scale>-<theme>.png and detail-<scale>-<theme>.png; the whole
+// apps page: page-icon-<scale>.png, page-detail-<scale>.png,
+// page-documents-<scale>.png (details pane open on a file-sharing app), and
+// the name-conflict dialog: conflict-<scale>.png.
 
 #include "DarkPalette.h"
 #include "AppListView.h"
 #include "AppTreeView.h"
+#include "AppWidget.h"
+#include "DocModel.h"
+#include "ReplaceDlg.h"
 #include "DemoPage.h"
 #include "TulSkin.h"
 #include "listViewItemDelegate.h"
+#include "AppWidgetForm.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPalette>
+#include <QSignalSpy>
+#include <QTest>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -29,6 +38,39 @@ bool save(QWidget *widget, const QString &path)
     QCoreApplication::processEvents();
     const bool ok = widget->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// The apps page over the same device: both views, the details pane on a
+// file-sharing app, and the conflict dialog of a copy to the computer.
+bool shootPage(DemoPage &page, const QString &folder, const QString &scale)
+{
+    AppWidget widget(QString::fromStdString(page.device().id(0)));
+    QSignalSpy loaded(&widget, &AppWidget::signalLoadTaskCompleted);
+    widget.resize(985, 723);
+    widget.show();
+    if (!loaded.wait(30000)) {
+        std::fprintf(stderr, "appui_screenshots: the page did not load\n");
+        return false;
+    }
+    bool ok = save(&widget, QStringLiteral("%1/page-icon-%2.png").arg(folder, scale));
+    widget.form()->treeView_pushButton->click();
+    ok = save(&widget, QStringLiteral("%1/page-detail-%2.png").arg(folder, scale)) && ok;
+    widget.form()->listView_pushButton->click();
+    AppProxyModel *proxy = widget.proxyModel();
+    for (int row = 0; row < proxy->rowCount(); ++row) {
+        if (proxy->index(row, AppModel::ColName).data().toString() == QLatin1String("Pocket Notes"))
+            widget.getCurrentView()->selectionModel()->select(proxy->index(row, 0),
+                                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    for (int i = 0; i < 50 && widget.docModel()->rowCount() == 0; ++i)
+        QTest::qWait(100);
+    ok = save(&widget, QStringLiteral("%1/page-documents-%2.png").arg(folder, scale)) && ok;
+
+    ReplaceDlg conflict;
+    conflict.setFileName(QStringLiteral("Pocket Notes 4.2.1.ipa"));
+    conflict.show();
+    ok = save(&conflict, QStringLiteral("%1/conflict-%2.png").arg(folder, scale)) && ok;
     return ok;
 }
 
@@ -98,6 +140,8 @@ int main(int argc, char **argv)
     };
     const bool light = shoot(QStringLiteral("light"), QApplication::style()->standardPalette());
     const bool dark = shoot(QStringLiteral("dark"), TestData::darkPalette());
-    const bool ok = light && dark;
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    const bool pages = shootPage(page, folder, scale);
+    const bool ok = light && dark && pages;
     return ok ? 0 : 1;
 }

@@ -1,0 +1,41 @@
+#include "DocIconProvider.h"
+
+#include "DocModel.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QMimeDatabase>
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+} // namespace
+
+void DocIconProvider::install()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    DocModel::setIconProvider(&DocIconProvider::iconFor);
+}
+
+QImage DocIconProvider::iconFor(const QString &fileName)
+{
+    static QHash<QString, QImage> cache;
+    // By name only: the file is on the device, its contents are not here.
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+    const QString key = type.name();
+    auto it = cache.constFind(key);
+    if (it != cache.constEnd())
+        return *it;
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull())
+        icon = QIcon(QStringLiteral(":/images/doc-file.png"));
+    const QImage image = icon.pixmap(kIconSize, kIconSize).toImage();
+    cache.insert(key, image);
+    return image;
+}

@@ -1,0 +1,515 @@
+// The apps page driven as a user drives it, against the virtual device:
+// loading, filter, views, selection, details pane, and the action flows
+// with their questions, conflicts, messages and cancels. Message boxes,
+// file and folder dialogs and the conflict dialog answer through the
+// framework's seams.
+
+#include "AppActions.h"
+#include "AppHandler.h"
+#include "AppMessages.h"
+#include "AppModel.h"
+#include "AppProxyModel.h"
+#include "AppTaskCtrl.h"
+#include "AppWidget.h"
+#include "DeviceFixture.h"
+#include "DocModel.h"
+#include "FakePrefix.h"
+#include "FilterCtrl.h"
+#include "ReplaceDlg.h"
+#include "Tul.h"
+#include "TulMessageBox.h"
+#include "TulPref.h"
+#include "VDemo.h"
+#include "ZAppInfoItem.h"
+#include "ZDocItemInfo.h"
+#include "stateLabel.h"
+#include "AppWidgetForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+
+#include <memory>
+
+class TestAppWidget : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeviceFixture> m_device;
+    std::unique_ptr<AppWidget> m_page;
+    QTemporaryDir m_home;
+    QStringList m_infos;
+    QStringList m_questions;
+    QMessageBox::StandardButton m_answer = QMessageBox::No;
+    int m_conflicts = 0;
+
+    void open(int profile = 0, const std::function<void()> &beforeLoad = {})
+    {
+        m_device = std::make_unique<DeviceFixture>(std::vector<int>{profile}, true);
+        QVERIFY2(m_device->ok(), qPrintable(m_device->error()));
+        if (beforeLoad)
+            beforeLoad();
+        QVERIFY(m_device->startScanning());
+        m_page = std::make_unique<AppWidget>(QString::fromStdString(m_device->id(0)));
+        QSignalSpy loaded(m_page.get(), &AppWidget::signalLoadTaskCompleted);
+        m_page->resize(985, 723);
+        m_page->show();
+        QVERIFY(loaded.wait(30000));
+    }
+    AppProxyModel *proxy() const { return m_page->proxyModel(); }
+    Ui::appWidgetClass *ui() const { return m_page->form(); }
+    int row(const QString &name) const
+    {
+        for (int r = 0; r < proxy()->rowCount(); ++r) {
+            if (proxy()->index(r, AppModel::ColName).data().toString() == name)
+                return r;
+        }
+        return -1;
+    }
+    void select(const QStringList &names)
+    {
+        QItemSelectionModel *selection = m_page->getCurrentView()->selectionModel();
+        selection->clearSelection();
+        for (const QString &name : names) {
+            const int r = row(name);
+            QVERIFY2(r >= 0, qPrintable(name));
+            selection->select(proxy()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    ZAppInfoItem *app(const QString &name) const { return proxy()->dataItemFromIndex(proxy()->index(row(name), 0)); }
+    // True once no task works on the app any more (its tasks ended).
+    bool idle(const QString &name) const
+    {
+        ZAppInfoItem *item = app(name);
+        return item && item->associatedTasks().isEmpty() && !m_page->docModel()->hasBusyDocument(item->record.appId);
+    }
+    bool tasksDone() const
+    {
+        return AppTaskCtrl::instance()->tasks(AppTaskCtrl::deviceKey(m_page->handler())).isEmpty();
+    }
+    QString outFolder() const
+    {
+        const QString out = m_device->root() + QStringLiteral("/out");
+        QDir().mkpath(out);
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TulPref::openInstance(m_home.path() + QStringLiteral("/prefs.conf"));
+    }
+
+    void init()
+    {
+        m_infos.clear();
+        m_questions.clear();
+        m_answer = QMessageBox::No;
+        m_conflicts = 0;
+        TulMessageBox::setAnswerer([this](const TulMessageBox::Request &request) {
+            (request.kind == TulMessageBox::Info ? m_infos : m_questions) << request.text;
+            return request.kind == TulMessageBox::Info ? QMessageBox::Ok : m_answer;
+        });
+    }
+
+    void cleanup()
+    {
+        m_page.reset();
+        m_device.reset();
+        TulMessageBox::setAnswerer({});
+        Tul::setFolderChooser({});
+        AppActions::setFileChooser({});
+        AppActions::setConflictAnswerer({});
+    }
+
+    // First: the pane opens by itself only once per run.
+    void detailsPaneAndDocuments()
+    {
+        open();
+        QVERIFY(ui()->details_frame->isHidden());
+        select({QStringLiteral("Trail Maps")});
+        QVERIFY(ui()->details_frame->isHidden());
+        QVERIFY(!ui()->pushButton_add->isEnabled());
+        QVERIFY(ui()->delcheckedbt->isEnabled());
+
+        // The first file-sharing app of the run opens the pane, once.
+        select({QStringLiteral("Pocket Notes"), QStringLiteral("Trail Maps")});
+        QVERIFY(!ui()->details_frame->isHidden());
+        QVERIFY(ui()->droprise_pushButton->isChecked());
+        QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
+        QVERIFY(ui()->pushButton_add->isEnabled());
+        DocModel *docs = m_page->docModel();
+        QTRY_COMPARE(docs->rowCount(), 3);
+        for (int r = 0; r < docs->rowCount(); ++r)
+            QVERIFY(!docs->index(r, DocModel::ColIcon).data(Qt::DecorationRole).isNull());
+        QTest::mouseClick(ui()->droprise_pushButton, Qt::LeftButton);
+        QVERIFY(ui()->details_frame->isHidden());
+        select({QStringLiteral("Budget Book")});
+        QVERIFY(ui()->details_frame->isHidden());
+
+        // A selected document keeps the apps from being deleted.
+        ui()->docDetailsView->selectionModel()->select(docs->index(0, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(!ui()->delcheckedbt->isEnabled());
+        QVERIFY(ui()->pushButton_save->isEnabled() && ui()->pushButton_delete->isEnabled());
+        ui()->docDetailsView->selectionModel()->clearSelection();
+        QVERIFY(ui()->delcheckedbt->isEnabled());
+    }
+
+    void loadFilterViewsAndSelection()
+    {
+        open();
+        const int total = proxy()->rowCount();
+        QVERIFY(total > 10);
+        QCOMPARE(ui()->displayViewName->text(), QStringLiteral("Apps"));
+        QCOMPARE(ui()->listView->model()->rowCount(), total);
+        QCOMPARE(m_page->statusLine()->totalText(), QString::number(total));
+        QCOMPARE(m_page->statusLine()->selectedText(), QStringLiteral("0"));
+        QVERIFY(!m_page->appMenu()->actions().isEmpty());
+
+        // The filter hides rows; the counts follow the visible rows.
+        m_page->filterCtrl()->lineEdit()->setText(QStringLiteral("note"));
+        QTRY_COMPARE(m_page->statusLine()->totalText(), QString::number(proxy()->rowCount()));
+        QVERIFY(proxy()->rowCount() >= 1 && proxy()->rowCount() < total);
+        m_page->filterCtrl()->lineEdit()->setText(QStringLiteral("no app has this name"));
+        QTRY_COMPARE(m_page->statusLine()->totalText(), QStringLiteral("0"));
+        m_page->updateRBtnMenu();
+        QVERIFY(!m_page->appMenu()->actions().at(8)->isEnabled());   // "Se&lect All" with nothing shown
+        m_page->filterCtrl()->lineEdit()->clear();
+        QTRY_COMPARE(proxy()->rowCount(), total);
+
+        // Switching views keeps the selection and its count.
+        select({QStringLiteral("Trail Maps"), QStringLiteral("StarChart")});
+        QCOMPARE(m_page->statusLine()->selectedText(), QStringLiteral("2"));
+        QTest::mouseClick(ui()->treeView_pushButton, Qt::LeftButton);
+        QCOMPARE(m_page->getCurrentView(), static_cast<QAbstractItemView *>(ui()->treeView));
+        QVERIFY(!ui()->treeView_pushButton->isEnabled() && ui()->listView_pushButton->isEnabled());
+        QCOMPARE(m_page->selectedAppItems().size(), 2);
+        QCOMPARE(m_page->statusLine()->selectedText(), QStringLiteral("2"));
+        QCOMPARE(proxy()->headerCheckState(), 1);
+
+        // Column 0 of the header: some selected -> all, all -> none.
+        emit ui()->treeView->header()->sectionClicked(AppModel::ColCheck);
+        QCOMPARE(m_page->selectedAppItems().size(), total);
+        QCOMPARE(proxy()->headerCheckState(), 2);
+        emit ui()->treeView->header()->sectionClicked(AppModel::ColCheck);
+        QVERIFY(m_page->selectedAppItems().isEmpty());
+        QCOMPARE(proxy()->headerCheckState(), 0);
+
+        // Ctrl+A selects all apps, Ctrl+F puts the cursor into the search box.
+        ui()->treeView->setFocus();
+        QTest::keyClick(ui()->treeView, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(m_page->selectedAppItems().size(), total);
+        QTest::keyClick(m_page.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(m_page->filterCtrl()->lineEdit()->hasFocus());
+        QVERIFY(!ui()->delcheckedbt->accessibleName().isEmpty());
+        QVERIFY(!ui()->listView->accessibleDescription().isEmpty());
+    }
+
+    void followsALanguageChange()
+    {
+        open();
+        QTranslator german;
+        QVERIFY(german.load(QStringLiteral(":/translations/appshuttle_de.qm")));
+        QCoreApplication::installTranslator(&german);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(m_page->filterCtrl()->lineEdit()->placeholderText(), QStringLiteral("Apps suchen"));
+        QCOMPARE(m_page->appMenu()->actions().at(6)->text(), QStringLiteral("&Löschen"));
+        QCOMPARE(ui()->contents_label->text(), QStringLiteral("Dokumentverwaltung"));
+        QCOMPARE(ui()->delcheckedbt->accessibleName(), QStringLiteral("Löschen"));
+        QCoreApplication::removeTranslator(&german);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(m_page->appMenu()->actions().at(6)->text(), QStringLiteral("&Delete"));
+    }
+
+    void deleteAsksByNameOrCount()
+    {
+        open();
+        select({QStringLiteral("StarChart")});
+        QTest::keyClick(ui()->listView, Qt::Key_Delete);
+        select({QStringLiteral("StarChart"), QStringLiteral("Weather Now")});
+        QTest::mouseClick(ui()->delcheckedbt, Qt::LeftButton);
+        QCOMPARE(m_questions, (QStringList{QStringLiteral("Are you sure you want to delete \"StarChart\"?"),
+                                           QStringLiteral("Are you sure you want to delete 2 file(s)?")}));
+        const int total = proxy()->rowCount();
+        m_answer = QMessageBox::Yes;
+        m_page->slot_deleteApp();
+        QTRY_COMPARE_WITH_TIMEOUT(proxy()->rowCount(), total - 2, 30000);
+        m_page->getCurrentView()->selectionModel()->clearSelection();
+        m_page->slot_deleteApp();
+        QCOMPARE(m_infos, QStringList{QStringLiteral("Please select file(s) from the list first.")});
+    }
+
+    void exportConflicts_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::newRow("rename-all") << int(ReplaceDlg::Rename);
+        QTest::newRow("skip-all") << int(ReplaceDlg::Skip);
+    }
+
+    void exportConflicts()
+    {
+        QFETCH(int, choice);
+        open();
+        const QStringList names{QStringLiteral("StarChart"), QStringLiteral("Trail Maps"), QStringLiteral("Weather Now")};
+        const QString out = outFolder();
+        // Rename: all three exist; Skip: only the first does.
+        QStringList existing;
+        for (const QString &name : names) {
+            const QString file = m_page->handler()->exportFileName(app(name)->record.appId.toUtf8(), true);
+            if (choice == ReplaceDlg::Rename || existing.isEmpty()) {
+                QFile f(out + QLatin1Char('/') + file);
+                QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+                existing << file;
+            }
+        }
+        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
+        AppActions::setConflictAnswerer([&](ReplaceDlg &dialog, const QString &) {
+            ++m_conflicts;
+            dialog.setApplyToAll(true);
+            choice == ReplaceDlg::Rename ? dialog.OnBtnRename() : dialog.OnBtnSkip();
+            return dialog.result();
+        });
+        select(names);
+        m_page->slot_app_exporttopc();
+        QCOMPARE(m_questions.size(), 1);   // with the documents? No
+        QCOMPARE(m_conflicts, 1);
+        for (const QString &name : names)
+            QTRY_VERIFY_WITH_TIMEOUT(idle(name), 60000);
+        QVERIFY2(m_infos.isEmpty(), qPrintable(m_infos.join(QLatin1Char('\n'))));
+        const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+        for (const QString &file : existing) {
+            QFile old(out + QLatin1Char('/') + file);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("old"));
+        }
+        if (choice == ReplaceDlg::Rename) {
+            QCOMPARE(files.size(), 6);
+            for (const QString &file : existing)
+                QVERIFY2(files.contains(QString(file).replace(QStringLiteral(".ipa"), QStringLiteral(" (2).ipa"))),
+                         qPrintable(files.join(QLatin1Char(','))));
+        } else {
+            QCOMPARE(files.size(), 3);   // the old one and the two new exports
+        }
+    }
+
+    void documentSavedUnderASafeName()
+    {
+        // A name no local file should get: hidden, with a control character.
+        const QString hostile = QStringLiteral(".\u0007secret.txt");
+        open(0, [&] {
+            QFile doc(m_device->appsDir(0) + QStringLiteral("/com.northwind.pocketnotes/Documents/") + hostile);
+            QVERIFY(doc.open(QIODevice::WriteOnly) && doc.write("new") == 3);
+        });
+        select({QStringLiteral("Pocket Notes")});
+        DocModel *docs = m_page->docModel();
+        QTRY_VERIFY(docs->rowCount() > 0);
+        int hostileRow = -1;
+        for (int r = 0; r < docs->rowCount(); ++r)
+            hostileRow = docs->itemAt(r)->record.name == hostile ? r : hostileRow;
+        QVERIFY(hostileRow >= 0);
+        const QString out = outFolder();
+        const QString safe = AppMessages::safeFileName(hostile);
+        QCOMPARE(safe, QStringLiteral("_._secret.txt"));
+        QFile old(out + QLatin1Char('/') + safe);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QString asked;
+        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
+        AppActions::setConflictAnswerer([&](ReplaceDlg &dialog, const QString &name) {
+            asked = name;
+            dialog.OnBtnReplace();
+            return dialog.result();
+        });
+        ui()->docDetailsView->selectionModel()->select(docs->index(hostileRow, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_page->slot_doc_exporttopc();
+        QCOMPARE(asked, safe);
+        QTRY_VERIFY_WITH_TIMEOUT(tasksDone(), 30000);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{safe});
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("new"));
+    }
+
+    void installRefusedForTheFamily()
+    {
+        open();
+        QString error;
+        const QString packages = m_device->root() + QStringLiteral("/packages");
+        QVERIFY(!VDemo::writeSamplePackages(packages, &error).isEmpty());
+        AppActions::setFileChooser([&](const QString &caption, const QString &, const QString &filter) {
+            m_questions << caption + QLatin1Char('|') + filter;
+            return QStringList{packages + QStringLiteral("/Sample iPad App.ipa")};
+        });
+        m_page->slot_addApptoDev();
+        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 1, 30000);
+        QCOMPARE(m_infos.first(), QStringLiteral("The app file \"Sample iPad App.ipa\" cannot be installed on your "
+                                                 "device because its kind does not match with your device."));
+        QCOMPARE(m_questions.first(), QStringLiteral("Select one or more files|Apps (*.ipa *.pxl)"));
+        QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_files_path")).toString(), packages);
+    }
+
+    void addFolderTakesNamesContainingASuffix()
+    {
+        open();
+        const QString folder = m_device->root() + QStringLiteral("/packages");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"),
+                                    QStringLiteral("sub/deep.ipa"), QStringLiteral("readme.txt")}) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a package") > 0);
+        }
+        Tul::setFolderChooser([&](const QString &, const QString &) { return folder; });
+        m_page->slot_addFolderApptoDev();
+        // Not packages at all: each one that was taken fails on its own.
+        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 3, 30000);
+        QStringList expected;
+        for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"), QStringLiteral("deep.ipa")})
+            expected << QStringLiteral("Fail to install the app file \"%1\" on your device.").arg(name);
+        m_infos.sort();
+        expected.sort();
+        QCOMPARE(m_infos, expected);
+        QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_folder_path")).toString(), folder);
+    }
+
+    void appWithDocumentUploadIsInUse()
+    {
+        open();
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "delay", "30"));
+        const QString big = m_device->root() + QStringLiteral("/upload.bin");
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QByteArray(4 << 20, 'x')) == (4 << 20));
+        file.close();
+        select({QStringLiteral("Pocket Notes")});
+        AppActions::setFileChooser([&](const QString &, const QString &, const QString &) { return QStringList{big}; });
+        m_page->slot_docAdd();
+        QTRY_VERIFY(m_page->docModel()->hasBusyDocument(app(QStringLiteral("Pocket Notes"))->record.appId));
+        m_answer = QMessageBox::Yes;
+        m_page->slot_deleteApp();
+        Tul::setFolderChooser([&](const QString &, const QString &) { return outFolder(); });
+        m_page->slot_app_exporttopc();
+        QCOMPARE(m_infos, (QStringList{QStringLiteral("The file is in use."), QStringLiteral("The file is in use.")}));
+        QVERIFY(QDir(outFolder()).entryList(QDir::Files).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(idle(QStringLiteral("Pocket Notes")), 60000);
+    }
+
+    void iTunesFailureSpeaksOfTheComputer()
+    {
+        FakePrefix prefix;
+        prefix.installItunes(QStringLiteral("9.1.1.11"));
+        prefix.writeLibrary(QStringLiteral("iTunesPrefs.xml"),
+                            QStringLiteral("file://localhost/C:/users/tester/Music/iTunes/iTunes%20Media/"));
+        qputenv("WINEPREFIX", prefix.path().toLocal8Bit());
+        open();
+        QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
+        select({QStringLiteral("StarChart")});
+        m_page->slot_app_exporttoiTunes();
+        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 1, 30000);
+        qunsetenv("WINEPREFIX");
+        QCOMPARE(m_infos.first(),
+                 QStringLiteral("Fail to copy the app \"StarChart\" to your computer. It may be caused by the following "
+                                "factors: 1) Your device is locked by passcode; 2) Your device doesn't have a free space "
+                                "bigger than the size of the app that is going to be exported."));
+    }
+
+    void exportRefusedOnCurrentIos()
+    {
+        open(1);
+        int asked = 0;
+        Tul::setFolderChooser([&](const QString &, const QString &) { ++asked; return outFolder(); });
+        select({proxy()->index(0, AppModel::ColName).data().toString()});
+        m_page->slot_app_exporttopc();
+        m_page->slot_app_exporttoiTunes();
+        const QString refusal = AppMessages::exportNotAllowed(QString::fromUtf8(m_page->handler()->deviceInfo().firmwareVersion()));
+        QCOMPARE(m_infos, (QStringList{refusal, refusal}));
+        QCOMPARE(asked, 0);
+        QVERIFY(AppTaskCtrl::instance()->tasks(AppTaskCtrl::deviceKey(m_page->handler())).isEmpty());
+    }
+
+    void cancelStopsARunningExport()
+    {
+        // A document big enough that its copy takes a while on a slow device.
+        QByteArray bytes(6 << 20, Qt::Uninitialized);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        open(0, [&] {
+            QFile big(m_device->appsDir(0) + QStringLiteral("/com.brightside.pixelpaint/Documents/big.bin"));
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.write(bytes) == bytes.size());
+        });
+        select({QStringLiteral("Pixel Paint")});
+        QTRY_VERIFY(m_page->docModel()->rowCount() > 0);
+        int bigRow = -1;
+        for (int r = 0; r < m_page->docModel()->rowCount(); ++r) {
+            if (m_page->docModel()->itemAt(r)->record.name == QLatin1String("big.bin"))
+                bigRow = r;
+        }
+        QVERIFY(bigRow >= 0);
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "delay", "20"));
+        ui()->docDetailsView->selectionModel()->select(m_page->docModel()->index(bigRow, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const QString out = outFolder();
+        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
+        m_page->slot_doc_exporttopc();
+        ZDocItemInfo *doc = m_page->docModel()->itemAt(bigRow);
+        QCOMPARE(doc->associatedTasks().size(), 1);
+        AppTask *task = doc->associatedTasks().first();
+        int result = 0;
+        connect(task, &AppTask::statusChanged, this, [&](AppTask *t, AppTask::TASK_STATUS, AppTask::TASK_STATUS now) {
+            if (now == AppTask::STATUS_FINISHED)
+                result = t->error();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(task->progress() >= 5 && task->progress() < 90, 30000);
+        m_page->slot_cancelTasks();
+        QTRY_VERIFY_WITH_TIMEOUT(tasksDone(), 30000);
+        QCOMPARE(result, AppTask::kCancelled);
+        QVERIFY(m_infos.isEmpty());
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void detachWithAnOpenReplaceQuestionEnds()
+    {
+        open();
+        QString error;
+        const QString packages = m_device->root() + QStringLiteral("/packages");
+        QVERIFY(!VDemo::writeSamplePackages(packages, &error).isEmpty());
+        const QString package = packages + QStringLiteral("/Sample iPhone App.ipa");
+        const int total = proxy()->rowCount();
+        m_page->slot_dragAddApptoDev({package});
+        QTRY_COMPARE_WITH_TIMEOUT(proxy()->rowCount(), total + 1, 30000);
+        QTRY_VERIFY(AppTaskCtrl::instance()->tasks(AppTaskCtrl::deviceKey(m_page->handler())).isEmpty());
+
+        // The real question box this time: the device leaves while it is open.
+        TulMessageBox::setAnswerer({});
+        QPointer<AppHandler> handler(m_page->handler());
+        bool questionSeen = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || questionSeen)
+                return;
+            questionSeen = box->text().startsWith(QStringLiteral("The file \"Sample iPhone App.ipa\" has existed"));
+            m_device->deviceCtl(0, "detach");
+            m_page.reset();   // what the main window does when the device leaves
+        });
+        poll.start(50);
+        AppWidget *page = m_page.get();
+        page->slot_dragAddApptoDev({package});
+        QTRY_VERIFY_WITH_TIMEOUT(questionSeen, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(handler.isNull(), 30000);   // the worker ended and let go
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+};
+
+QTEST_MAIN(TestAppWidget)
+#include "tst_appwidget.moc"
