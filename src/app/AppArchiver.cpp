@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr uint32_t kChunk = 65535;
+constexpr uint32_t kChunk = 1024 * 1024;
 
 } // namespace
 
@@ -102,9 +102,12 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
     int result = zorn_dvpt_fopen(id.constData(), path.c_str(), "rb", &ref);
     if (result != 0)
         return result;
-    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 2);
-    const int64_t end = zorn_dvpt_FileTell(id.constData(), ref);
-    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 0);
+    int64_t end = -1;
+    if (zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 2) == 0) {
+        end = zorn_dvpt_FileTell(id.constData(), ref);
+        if (zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 0) != 0)
+            end = -1;
+    }
     if (end <= 0) {
         // An empty archive holds no app: that is no export.
         zorn_dvpt_FileClose(id.constData(), ref);

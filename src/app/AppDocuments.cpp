@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr qint64 kChunk = 65535;
+constexpr qint64 kChunk = 1024 * 1024;
 
 QDateTime fromNanoseconds(uint64_t ns)
 {
@@ -280,13 +280,13 @@ int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, 
     int result = zorn_dvpt_fopenEx(fs, path.c_str(), "rb", &ref);
     if (result != 0)
         return result;
+    // A size that cannot be read is no size: never a copy of nothing.
     uint64_t size = 0;
-    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 2);
-    zorn_dvpt_FileTellEx(fs, ref, &size);
-    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 0);
-    if (size == 0) {
+    if (zorn_dvpt_FileRefSeekEx(fs, ref, 0, 2) != 0 || zorn_dvpt_FileTellEx(fs, ref, &size) != 0
+        || zorn_dvpt_FileRefSeekEx(fs, ref, 0, 0) != 0) {
         zorn_dvpt_FileCloseEx(fs, ref);
-        return 0;
+        DIAG_LOG("document size not read");
+        return -2;
     }
     // Written beside the target and moved over it only when complete.
     QSaveFile target(QString::fromUtf8(targetPath));

@@ -44,7 +44,21 @@ bool AppHandler::item(const QString &appId, AppInfoItem *out) const
 
 int AppHandler::Load()
 {
-    return AppLoader(this, m_table.get()).load();
+    return AppLoader(this, m_table.get()).load(m_loadParts);
+}
+
+int AppHandler::LoadApps(const QStringList &appIds)
+{
+    std::vector<std::string> ids;
+    for (const QString &appId : appIds)
+        ids.push_back(appId.toStdString());
+    if (ids.empty()) {
+        // Nothing named: an empty list, not the whole one.
+        m_table->clear();
+        emit data_loadcompleted(AppInfoItemMap());
+        return 0;
+    }
+    return AppLoader(this, m_table.get()).load(m_loadParts, ids);
 }
 
 int AppHandler::AppInstall(const QByteArray &packagePath, AppTask *task)

@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -48,7 +50,18 @@ public:
     AppInfoItemMap items() const;
     bool item(const QString &appId, AppInfoItem *out) const;
 
+    // What a load fetches after the list (which always comes first and
+    // alone makes "loaded"): the rest arrives as item changes. Installs
+    // fetch the same for the installed app.
+    enum LoadPart { LoadNames = 0x1, LoadIcons = 0x2, LoadDocuments = 0x4, LoadEverything = 0x7 };
+    void setLoadParts(int parts) { m_loadParts = parts; }
+    int loadParts() const { return m_loadParts; }
+
+    // The whole list (Browse).
     int Load();
+    // Only the named apps (Lookup): the table then holds those of them the
+    // device has.
+    int LoadApps(const QStringList &appIds);
     int AppInstall(const QByteArray &packagePath, AppTask *task);
     int AppUninstall(const QByteArray &appId, AppTask *task);
     int AppArchive(const QByteArray &appId, bool appOnly, const QByteArray &targetPath, AppTask *task);
@@ -77,4 +90,5 @@ private:
     QByteArray m_deviceId;
     IPodDeviceInfo m_deviceInfo;
     std::unique_ptr<AppTable> m_table;
+    std::atomic<int> m_loadParts{LoadEverything};
 };

@@ -115,7 +115,7 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
 
     // The installed copy stays until the new one is known to install: the
     // device installs over it and keeps its data.
-    if (m_table->contains(bundleId)) {
+    if (isInstalled(bundleId)) {
         bool overwrite = false;
         if (task)
             task->requestOverwriteConfirm(&overwrite);
@@ -240,11 +240,9 @@ void AppInstaller::restoreContainer(const QByteArray &packagePath, const std::st
 int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)
 {
     const QByteArray id = m_handler->deviceId();
-    ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
-    if (!springboard)
-        DIAG_ERROR();
     AppLoader loader(m_handler, m_table);
-    PlistPtr apps = loader.browse(AppLoader::kAttributes);
+    // The one app, not the whole list again.
+    PlistPtr apps = loader.lookup({bundleId}, AppLoader::kAttributes);
     plist_t app = apps ? FindAppByBundleId(apps.get(), bundleId.c_str()) : nullptr;
     if (!app) {
         DIAG_LOG("installed app not in the device's list");
@@ -253,16 +251,39 @@ int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)
     if (m_table->erase(bundleId))
         emit m_handler->data_itemremoved(bundleId);
     AppRecord record;
-    if (loader.addData(springboard.get(), app, &record)) {
-        if (springboard)
-            loader.applyHomeScreenNames(springboard.get());
-        AppInfoItem item;
-        if (m_table->item(bundleId, &item))
-            emit m_handler->data_itemadded(item, task);
-    } else {
+    if (!loader.addData(app, &record)) {
         DIAG_ERROR();
+        return 0;
     }
+    const int parts = m_handler->loadParts();
+    if (!record.hasMetadata || ((parts & AppHandler::LoadDocuments) && record.fileSharingEnabled)) {
+        if (loader.getMetadata(bundleId, &record, parts & AppHandler::LoadDocuments) != 0 && !record.hasMetadata)
+            DIAG_LOG("no metadata");
+    }
+    ServicePtr springboard;
+    if (parts & (AppHandler::LoadIcons | AppHandler::LoadNames)) {
+        springboard.reset(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
+        if (!springboard)
+            DIAG_ERROR();
+    }
+    if (springboard && (parts & AppHandler::LoadIcons) && AppLoader::iconPng(springboard.get(), bundleId, &record.png) != 0)
+        DIAG_LOG("no icon");
+    m_table->put(record);
+    if (springboard && (parts & AppHandler::LoadNames))
+        loader.applyHomeScreenNames(springboard.get());
+    AppInfoItem item;
+    if (m_table->item(bundleId, &item))
+        emit m_handler->data_itemadded(item, task);
     return 0;
+}
+
+bool AppInstaller::isInstalled(const std::string &bundleId) const
+{
+    if (m_table->contains(bundleId))
+        return true;
+    // Nothing loaded (the command line installs without listing): ask.
+    PlistPtr apps = AppLoader(m_handler, m_table).lookup({bundleId}, {"CFBundleIdentifier"});
+    return apps && FindAppByBundleId(apps.get(), bundleId.c_str());
 }
 
 void AppInstaller::refreshHomeScreenNames()

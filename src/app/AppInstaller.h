@@ -30,6 +30,8 @@ private:
     // After a successful install: the app from the device's list into the table.
     int announceInstalled(const std::string &bundleId, AppTask *task);
     void refreshHomeScreenNames();
+    // In the table, or else on the device (asked by Lookup).
+    bool isInstalled(const std::string &bundleId) const;
 
     AppHandler *m_handler;
     AppTable *m_table;

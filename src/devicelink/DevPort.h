@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ServiceTransport;
 
@@ -44,6 +45,9 @@ int DVPT_CheckService();
 // How long a device waiting for Trust is polled after the passcode callback
 // answered 1 (default and <= 0: a minute).
 void DVPT_SetTrustWait(int ms);
+// Opens only the devices with these UDIDs (empty: every device). Set before
+// DVPT_Init; a program working on one device need not open the others.
+void DVPT_SetDeviceFilter(const std::vector<std::string> &udids);
 int DVPT_Eject(const char *deviceId);
 int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
 // Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.

@@ -84,7 +84,8 @@ private slots:
     void addReportsProgressAndSizes()
     {
         start();
-        const QByteArray content = TestData::patterned(700000, 'a');
+        // Nine blocks of a MiB and a bit.
+        const QByteArray content = TestData::patterned(9 * 1024 * 1024 + 700000, 'a');
         const QString file = local(QStringLiteral("report.pdf"), content);
         QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         QSignalSpy changedDoc(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
@@ -191,11 +192,21 @@ private slots:
         QVERIFY(m_handler->AppExportDoc(kApp, "..", (target + QStringLiteral("3")).toUtf8(), nullptr) < 0);
     }
 
-    void droppedCopyLeavesNoPartialFile()
+    void brokenCopyLeavesNoFile_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("arg");
+        QTest::newRow("dropped") << QStringLiteral("drop") << QStringLiteral("500000");
+        // A size that cannot be read must not pass for an empty document.
+        QTest::newRow("failed-tell") << QStringLiteral("failop") << QString::number(0x12);
+    }
+    void brokenCopyLeavesNoFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, arg);
         start();
         QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("big.bin"), TestData::patterned(2000000, 'b')).toUtf8(), nullptr), 0);
-        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "500000"));
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", kind.toStdString(), arg.toStdString()));
         const QString target = m_device->root() + QStringLiteral("/out/big.bin");
         QDir().mkpath(QFileInfo(target).path());
         QVERIFY(m_handler->AppExportDoc(kApp, "big.bin", target.toUtf8(), nullptr) < 0);
@@ -227,7 +238,9 @@ private slots:
         QCOMPARE(deviceFile(QStringLiteral("shared.txt")), QByteArray("on a current iPad"));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
         QCOMPARE(m_handler->Load(), 0);
-        const AppInfoItem item = loaded.at(0).at(0).value<AppInfoItemMap>().value(QString::fromLatin1(kApp));
+        QCOMPARE(loaded.count(), 1);
+        AppInfoItem item;
+        QVERIFY(m_handler->item(QString::fromLatin1(kApp), &item));   // documents come after the list
         QCOMPARE(item.documents.size(), 1);
         QCOMPARE(item.documents.first().name, QStringLiteral("shared.txt"));
         QCOMPARE(m_handler->AppDeleteDoc(kApp, "shared.txt"), 0);

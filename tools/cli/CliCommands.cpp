@@ -111,15 +111,28 @@ int CliCommands::run()
         err(AppMessages::exportNotAllowed(CliConsole::printable(QString::fromUtf8(session.handler()->deviceInfo().firmwareVersion()), 40)));
         return Failed;
     }
-    if (!session.load()) {
+    // Each command waits only for what it prints or names: a list never
+    // fetches icons, commands on named apps look up only those, and an
+    // install needs no list at all.
+    session.setReplace(m_o.replace);
+    if (m_o.command == QLatin1String("install")) {
+        session.handler()->setLoadParts(0);
+        return install(session);
+    }
+    bool loaded = false;
+    if (m_o.command == QLatin1String("list")) {
+        loaded = session.load(AppHandler::LoadNames | (m_o.json ? AppHandler::LoadDocuments : 0));
+    } else {
+        const QStringList named = m_o.command == QLatin1String("docs") ? QStringList{m_o.bundleId} : m_o.operands;
+        loaded = session.load(AppHandler::LoadNames | (m_o.command == QLatin1String("docs") ? AppHandler::LoadDocuments : 0),
+                              &named);
+    }
+    if (!loaded) {
         err(QStringLiteral("Cannot read the apps on the device."));
         return Failed;
     }
-    session.setReplace(m_o.replace);
     if (m_o.command == QLatin1String("list"))
         return list(session);
-    if (m_o.command == QLatin1String("install"))
-        return install(session);
     if (m_o.command == QLatin1String("uninstall"))
         return uninstall(session);
     if (m_o.command == QLatin1String("export"))
