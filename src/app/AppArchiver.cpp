@@ -4,6 +4,8 @@
 #include "AppMessages.h"
 #include "AppTable.h"
 #include "AppTask.h"
+#include "ChunkCopy.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "IPodDeviceInfo.h"
 #include "PlistFrame.h"
@@ -20,11 +22,6 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-constexpr uint32_t kChunk = 1024 * 1024;
-
-} // namespace
 
 AppArchiver::AppArchiver(AppHandler *handler, AppTable *table)
     : m_handler(handler), m_table(table)
@@ -98,59 +95,24 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
 {
     const QByteArray id = m_handler->deviceId();
     const std::string path = id.toStdString() + "/ApplicationArchives/" + appId + ".zip";
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopen(id.constData(), path.c_str(), "rb", &ref);
+    DeviceFile remote = DeviceFile::inMedia(id);
+    int result = remote.open(path, "rb");
     if (result != 0)
         return result;
-    int64_t end = -1;
-    if (zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 2) == 0) {
-        end = zorn_dvpt_FileTell(id.constData(), ref);
-        if (zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 0) != 0)
-            end = -1;
-    }
-    if (end <= 0) {
-        // An empty archive holds no app: that is no export.
-        zorn_dvpt_FileClose(id.constData(), ref);
-        DIAG_LOG("the device's archive is empty");
+    uint64_t size = 0;
+    if (remote.size(&size) != 0 || size == 0) {
+        // An empty archive holds no app, and an unknown size is none: no export.
+        DIAG_LOG("the device's archive is empty or its size unknown");
         return -2;
     }
-    const uint64_t size = uint64_t(end);
     QFile local(localPath);
     if (!local.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        zorn_dvpt_FileClose(id.constData(), ref);
         DIAG_LOG("local file not created");
         return -2;
     }
     TaskReporter reporter(task, RECV_STATUS_SECOND_HALF);
-    std::vector<char> chunk(kChunk);
-    uint64_t done = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        uint32_t n = kChunk;
-        if (zorn_dvpt_FileRefRead(id.constData(), ref, chunk.data(), &n) != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
-            result = -2;
-            break;
-        }
-        if (n == 0) {
-            result = done == size ? 0 : -2;
-            if (result != 0)
-                DIAG_LOG("archive ended early");
-            break;
-        }
-        if (local.write(chunk.data(), n) != qint64(n)) {
-            DIAG_LOG("local write failed");
-            result = -2;
-            break;
-        }
-        done += n;
-        reporter.progress(done, size);
-    }
-    zorn_dvpt_FileClose(id.constData(), ref);
+    result = ChunkCopy::run(ChunkCopy::from(remote), ChunkCopy::to(local), size, reporter, -2, task);
+    remote.close();
     if (!local.flush())
         result = result ? result : -2;
     local.close();

@@ -4,6 +4,8 @@
 #include "AppRecord.h"
 #include "AppTable.h"
 #include "AppTask.h"
+#include "ChunkCopy.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "TaskReporter.h"
 
@@ -13,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr qint64 kChunk = 1024 * 1024;
 
 QDateTime fromNanoseconds(uint64_t ns)
 {
@@ -170,8 +170,8 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
     // The new content goes to a hidden name first, so an existing document
     // stays whole until the copy is complete.
     const std::string partial = prefix + "." + name + ".appshuttle-part";
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopenEx(fs, partial.c_str(), "wb", &ref);
+    DeviceFile remote = DeviceFile::inContainer(fs);
+    int result = remote.open(partial, "wb");
     if (result != 0) {
         if (replacing)
             announceAdded(appId, previous, nullptr);
@@ -185,49 +185,23 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
     announceAdded(appId, doc, task);
 
     TaskReporter reporter(task, RECV_STATUS_WHOLE);
-    std::vector<char> chunk(kChunk);
-    qint64 sent = 0;
-    result = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        const qint64 n = local.read(chunk.data(), kChunk);
-        if (n < 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
-            result = -3;
-            break;
-        }
-        if (n == 0)
-            break;
-        result = zorn_dvpt_FileRefWriteEx(fs, ref, chunk.data(), uint32_t(n));
-        if (result != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefWriteEx Error");
-            break;
-        }
-        sent += n;
-        if (sent >= total)
-            break;
+    // Views show the size growing, one step per whole percent.
+    const auto progress = [&](uint64_t sent) {
         const int percent = int(float(sent) / float(total) * 100.0f);
-        if (percent != reporter.lastPercent()) {
-            DocRecord progressed = doc;
-            progressed.size = uint64_t(sent);
-            AppInfoItem item;
-            m_table->updateItem(appId, [&](AppRecord &r) {
-                if (DocRecord *d = r.document(name))
-                    d->size = uint64_t(sent);
-            }, &item);
-            reporter.report("DownLoad", percent);
-            emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, progressed.toItem());
-        }
-    }
-    if (result == 0 && (sent != total || !local.atEnd())) {
-        DIAG_LOG("local file changed while it was read");
-        result = -3;
-    }
-    const int closed = zorn_dvpt_FileCloseEx(fs, ref);
+        if (percent == reporter.lastPercent())
+            return;
+        DocRecord progressed = doc;
+        progressed.size = sent;
+        AppInfoItem item;
+        m_table->updateItem(appId, [&](AppRecord &r) {
+            if (DocRecord *d = r.document(name))
+                d->size = sent;
+        }, &item);
+        reporter.report("DownLoad", percent);
+        emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, progressed.toItem());
+    };
+    result = ChunkCopy::run(ChunkCopy::from(local, -3), ChunkCopy::to(remote), uint64_t(total), reporter, -3, task, progress);
+    const int closed = remote.close();
     if (result == 0 && closed != 0)
         result = closed;
     if (result == 0 && (result = DVPT_RenameFileEx(fs, partial.c_str(), path.c_str())) != 0)
@@ -276,53 +250,23 @@ int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, 
     }
     const int fs = container->fileService;
     const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopenEx(fs, path.c_str(), "rb", &ref);
+    DeviceFile remote = DeviceFile::inContainer(fs);
+    int result = remote.open(path, "rb");
     if (result != 0)
         return result;
     // A size that cannot be read is no size: never a copy of nothing.
     uint64_t size = 0;
-    if (zorn_dvpt_FileRefSeekEx(fs, ref, 0, 2) != 0 || zorn_dvpt_FileTellEx(fs, ref, &size) != 0
-        || zorn_dvpt_FileRefSeekEx(fs, ref, 0, 0) != 0) {
-        zorn_dvpt_FileCloseEx(fs, ref);
-        DIAG_LOG("document size not read");
+    if (remote.size(&size) != 0)
         return -2;
-    }
     // Written beside the target and moved over it only when complete.
     QSaveFile target(QString::fromUtf8(targetPath));
     if (!target.open(QIODevice::WriteOnly)) {
-        zorn_dvpt_FileCloseEx(fs, ref);
         DIAG_LOG("local file not created");
         return -2;
     }
     TaskReporter reporter(task, RECV_STATUS_WHOLE);
-    std::vector<char> chunk(kChunk);
-    uint64_t done = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        uint32_t n = uint32_t(kChunk);
-        if (zorn_dvpt_FileRefReadEx(fs, ref, chunk.data(), &n) != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
-            result = -2;
-            break;
-        }
-        if (n == 0) {
-            result = done == size ? 0 : -2;
-            break;
-        }
-        if (target.write(chunk.data(), n) != qint64(n)) {
-            DIAG_LOG("local write failed");
-            result = -2;
-            break;
-        }
-        done += n;
-        reporter.progress(done, size);
-    }
-    zorn_dvpt_FileCloseEx(fs, ref);
+    result = ChunkCopy::run(ChunkCopy::from(remote), ChunkCopy::to(target), size, reporter, -2, task);
+    remote.close();
     if (result == 0 && !target.commit()) {
         DIAG_LOG("local file not completed");
         result = -2;

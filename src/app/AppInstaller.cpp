@@ -5,6 +5,8 @@
 #include "AppPackage.h"
 #include "AppTable.h"
 #include "AppTask.h"
+#include "ChunkCopy.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "InstallProxy.h"
 #include "PlistFrame.h"
@@ -19,9 +21,6 @@
 #include <vector>
 
 namespace {
-
-// Upload block: one AFC write each, the size devices handle best.
-constexpr qint64 kChunk = 1024 * 1024;
 
 // The state of one restore of a package's "Container" into the app's
 // container: the entry being written stays open across its blocks.
@@ -171,44 +170,14 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
     const std::string relative = "PublicStaging/" + bundleId + ".zip";
     const std::string devicePath = id.toStdString() + "/" + relative;
     zorn_dvpt_DirectoryCreate(id.constData(), "PublicStaging");
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopen(id.constData(), devicePath.c_str(), "wb", &ref);
+    DeviceFile remote = DeviceFile::inMedia(id);
+    int result = remote.open(devicePath, "wb");
     if (result != 0)
         return result;
 
     TaskReporter reporter(task, RECV_STATUS_FIRST_HALF);
-    const qint64 total = local.size();
-    std::vector<char> chunk(kChunk);
-    qint64 sent = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        const qint64 n = local.read(chunk.data(), kChunk);
-        if (n < 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
-            result = -2;
-            break;
-        }
-        if (n == 0)
-            break;
-        result = zorn_dvpt_FileRefWrite(id.constData(), ref, chunk.data(), uint32_t(n));
-        if (result != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefWrite Error");
-            break;
-        }
-        sent += n;
-        if (sent >= total)
-            break;
-        reporter.progress(uint64_t(sent), uint64_t(total));
-    }
-    if (result == 0 && sent != total) {
-        DIAG_LOG("package changed while it was read");
-        result = -2;
-    }
-    const int closed = zorn_dvpt_FileClose(id.constData(), ref);
+    result = ChunkCopy::run(ChunkCopy::from(local, -2), ChunkCopy::to(remote), uint64_t(local.size()), reporter, -2, task);
+    const int closed = remote.close();
     if (result == 0)
         result = closed;
     if (result != 0) {

@@ -3,6 +3,7 @@
 #include "AppDocuments.h"
 #include "AppHandler.h"
 #include "AppTable.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "PlistValues.h"
 #include "communication.h"
@@ -409,32 +410,23 @@ int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool doc
     int result = -1;
     if (wantMetadata) {
         const std::string path = m_handler->deviceId().toStdString() + "/iTunesMetadata.plist";
-        uint64_t ref = 0;
-        if (zorn_dvpt_fopenEx(conn->fileService, path.c_str(), "rb", &ref) == 0) {
-            uint64_t size = 0;
-            if (zorn_dvpt_FileRefSeekEx(conn->fileService, ref, 0, 2) != 0
-                || zorn_dvpt_FileTellEx(conn->fileService, ref, &size) != 0
-                || zorn_dvpt_FileRefSeekEx(conn->fileService, ref, 0, 0) != 0) {
-                DIAG_LOG("metadata size not read");
-                size = 0;
-            }
-            if (size > 0 && size <= PlistFrame::kMaxBodySize) {
+        DeviceFile file = DeviceFile::inContainer(conn->fileService);
+        uint64_t size = 0;
+        if (file.open(path, "rb") == 0) {
+            result = 0;
+            if (file.size(&size) == 0 && size > 0 && size <= PlistFrame::kMaxBodySize) {
                 QByteArray bytes(qsizetype(size), '\0');
                 uint64_t got = 0;
                 while (got < size) {
                     uint32_t n = uint32_t(size - got);
-                    if (zorn_dvpt_FileRefReadEx(conn->fileService, ref, bytes.data() + got, &n) != 0 || n == 0)
+                    if (file.read(bytes.data() + got, &n) != 0 || n == 0)
                         break;
                     got += n;
                 }
-                if (got > 0) {
-                    const PlistPtr metadata = makePlistPtr(PlistFrame::parse(bytes.data(), size_t(got)));
-                    if (plist_get_node_type(metadata.get()) == PLIST_DICT)
-                        getMetaplistData(metadata.get(), record);
-                }
+                const PlistPtr metadata = makePlistPtr(got ? PlistFrame::parse(bytes.data(), size_t(got)) : nullptr);
+                if (plist_get_node_type(metadata.get()) == PLIST_DICT)
+                    getMetaplistData(metadata.get(), record);
             }
-            result = 0;
-            zorn_dvpt_FileCloseEx(conn->fileService, ref);
         }
     }
     if (documents && record->fileSharingEnabled && AppDocuments::list(m_handler->deviceId(), conn.get(), record) != 0)
