@@ -1,6 +1,7 @@
 #include "AppArchiver.h"
 
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppMessages.h"
 #include "AppTable.h"
 #include "AppTask.h"
@@ -23,8 +24,8 @@
 #include <vector>
 
 
-AppArchiver::AppArchiver(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppArchiver::AppArchiver(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
@@ -39,12 +40,12 @@ QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) cons
 int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
 {
     const PlistPtr command = InstallProxy::appCommand("RemoveArchive", appId);
-    return InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_WHOLE);
+    return InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_WHOLE);
 }
 
 int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task)
 {
-    if (!m_handler->canExportApps()) {
+    if (!m_ctx.canExportApps()) {
         DIAG_LOG("the device's iOS no longer archives apps: export refused");
         return -1010;
     }
@@ -55,7 +56,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     AppRecord record;
     m_table->find(appId, &record);
     const double size = double(record.appSize) + (appOnly ? 0.0 : double(record.documentSize));
-    if (!hasEnoughSpace(m_handler->deviceId(), size))
+    if (!hasEnoughSpace(m_ctx.deviceId(), size))
         return -1009;
 
     removeArchive(appId, nullptr);
@@ -65,7 +66,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     if (appOnly)
         plist_dict_set_item(options, "ArchiveType", plist_new_string("ApplicationOnly"));
     plist_dict_set_item(command.get(), "ClientOptions", options);
-    int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
+    int result = InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
     if (result != 0) {
         DIAG_ERROR();
         removeArchive(appId, nullptr);
@@ -77,7 +78,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     const QString temporary = target + QLatin1String(".tmp");
     result = copyArchive(appId, temporary, task);
     // Tagged with the UDID, which survives a replug (the usbmux number does not).
-    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_handler->udid().constData()) != 0) {
+    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_ctx.udid().constData()) != 0) {
         DIAG_LOG("package not tagged");
         result = -2;
     }
@@ -93,7 +94,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
 
 int AppArchiver::copyArchive(const std::string &appId, const QString &localPath, AppTask *task)
 {
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     const std::string path = id.toStdString() + "/ApplicationArchives/" + appId + ".zip";
     DeviceFile remote = DeviceFile::inMedia(id);
     int result = remote.open(path, "rb");
@@ -127,7 +128,7 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
 
 int AppArchiver::exportToiTunes(const std::string &appId, bool appOnly, AppTask *task)
 {
-    if (!m_handler->canExportApps()) {
+    if (!m_ctx.canExportApps()) {
         DIAG_LOG("the device's iOS no longer archives apps: export refused");
         return -1010;
     }

@@ -1,6 +1,7 @@
 #include "AppDocuments.h"
 
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppRecord.h"
 #include "AppTable.h"
 #include "AppTask.h"
@@ -23,8 +24,8 @@ QDateTime fromNanoseconds(uint64_t ns)
 
 } // namespace
 
-AppDocuments::AppDocuments(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppDocuments::AppDocuments(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
@@ -72,9 +73,9 @@ ServicePtr AppDocuments::openContainer(const std::string &appId) const
 {
     // Devices from 8.3 on refuse the container of App Store apps but still
     // vend their Documents folder to File Sharing.
-    ServicePtr conn(m_handler->OpenConnection("VendContainer", appId.c_str()));
+    ServicePtr conn(m_ctx.openConnection("VendContainer", appId.c_str()));
     if (!conn)
-        conn.reset(m_handler->OpenConnection("VendDocuments", appId.c_str()));
+        conn.reset(m_ctx.openConnection("VendDocuments", appId.c_str()));
     return conn;
 }
 
@@ -95,8 +96,8 @@ void AppDocuments::announceAdded(const std::string &appId, const DocRecord &doc,
             r.sortDocuments();
         }, &item))
         return;
-    emit m_handler->data_app_docAdded(item, doc.toItem(), task);
-    emit m_handler->data_itemchanged(item, DOC_ICON_CHANGED, doc.toItem());
+    m_ctx.events()->docAdded(item, doc.toItem(), task);
+    m_ctx.events()->itemChanged(item, DOC_ICON_CHANGED, doc.toItem());
 }
 
 void AppDocuments::forget(const std::string &appId, const std::string &name)
@@ -114,8 +115,8 @@ void AppDocuments::forget(const std::string &appId, const std::string &name)
     }, &item);
     if (!found)
         return;
-    emit m_handler->data_itemchanged(item, DOC_REMOVED, removed.toItem());
-    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    m_ctx.events()->itemChanged(item, DOC_REMOVED, removed.toItem());
+    m_ctx.events()->itemChanged(item, DOCSIZE_CHANGED);
     m_table->update(appId, [&](AppRecord &r) {
         for (auto it = r.documents.begin(); it != r.documents.end(); ++it) {
             if (it->name == name) {
@@ -146,7 +147,7 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
         return -1;
     }
     const int fs = container->fileService;
-    const std::string prefix = m_handler->deviceId().toStdString() + "/Documents/";
+    const std::string prefix = m_ctx.deviceId().toStdString() + "/Documents/";
     const std::string path = prefix + name;
 
     DocRecord previous;
@@ -198,7 +199,7 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
                 d->size = sent;
         }, &item);
         reporter.report("DownLoad", percent);
-        emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, progressed.toItem());
+        m_ctx.events()->itemChanged(item, DOC_SIZE_CHANGED, progressed.toItem());
     };
     result = ChunkCopy::run(ChunkCopy::from(local, -3), ChunkCopy::to(remote), uint64_t(total), reporter, -3, task, progress);
     const int closed = remote.close();
@@ -230,8 +231,8 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
             d->createdTime = doc.createdTime;
         }
     }, &item);
-    emit m_handler->data_itemchanged(item, DOC_CREATED_CHANGED, doc.toItem());
-    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    m_ctx.events()->itemChanged(item, DOC_CREATED_CHANGED, doc.toItem());
+    m_ctx.events()->itemChanged(item, DOCSIZE_CHANGED);
     return 0;
 }
 
@@ -249,7 +250,7 @@ int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, 
         return -1;
     }
     const int fs = container->fileService;
-    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
+    const std::string path = m_ctx.deviceId().toStdString() + "/Documents/" + name;
     DeviceFile remote = DeviceFile::inContainer(fs);
     int result = remote.open(path, "rb");
     if (result != 0)
@@ -291,7 +292,7 @@ int AppDocuments::remove(const std::string &appId, const QByteArray &docName)
         DIAG_LOG("container not opened");
         return -1;
     }
-    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
+    const std::string path = m_ctx.deviceId().toStdString() + "/Documents/" + name;
     const int result = DVPT_RemoveFileEx(container->fileService, path.c_str());
     if (result == 0)
         forget(appId, name);

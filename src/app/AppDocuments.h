@@ -6,7 +6,7 @@
 
 #include <string>
 
-class AppHandler;
+class AppContext;
 class AppTable;
 class AppTask;
 struct AppRecord;
@@ -17,7 +17,7 @@ struct DocRecord;
 class AppDocuments
 {
 public:
-    AppDocuments(AppHandler *handler, AppTable *table);
+    explicit AppDocuments(const AppContext &context);
 
     // Lists the regular files of /Documents into the record (sorted).
     // 0, or the result of opening the folder.
@@ -37,6 +37,6 @@ private:
     void announceAdded(const std::string &appId, const DocRecord &doc, AppTask *task);
     void refreshTimes(ServiceConnection *container, DocRecord *doc) const;
 
-    AppHandler *m_handler;
+    const AppContext &m_ctx;
     AppTable *m_table;
 };

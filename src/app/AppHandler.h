@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppInfoItem.h"
 #include "IPodDeviceInfo.h"
 
@@ -29,7 +31,7 @@ struct ServiceConnection;
 //   or the negative code of a device file function.
 // Results reach the models through the data_* signals (queued, by value).
 // The app table may be read from any thread (snapshots under a mutex).
-class AppHandler : public QObject
+class AppHandler : public QObject, private AppEvents
 {
     Q_OBJECT
 public:
@@ -53,7 +55,12 @@ public:
     // What a load fetches after the list (which always comes first and
     // alone makes "loaded"): the rest arrives as item changes. Installs
     // fetch the same for the installed app.
-    enum LoadPart { LoadNames = 0x1, LoadIcons = 0x2, LoadDocuments = 0x4, LoadEverything = 0x7 };
+    enum LoadPart {
+        LoadNames = AppContext::LoadNames,
+        LoadIcons = AppContext::LoadIcons,
+        LoadDocuments = AppContext::LoadDocuments,
+        LoadEverything = AppContext::LoadEverything
+    };
     void setLoadParts(int parts) { m_loadParts = parts; }
     int loadParts() const { return m_loadParts; }
 
@@ -77,6 +84,9 @@ public:
 
     // A house-arrest connection vended for the app ("VendContainer"), or null.
     ServiceConnection *OpenConnection(const char *command, const char *appId);
+    // What the jobs (loader, installer, archiver, documents) work with; its
+    // results come back here and leave as the signals below.
+    const AppContext &context() const { return *m_context; }
 
 signals:
     void data_loadcompleted(AppInfoItemMap itemMap);
@@ -87,8 +97,16 @@ signals:
     void data_app_docAdded(AppInfoItem item, DocItemInfo docItemInfo, AppTask *pTask);
 
 private:
+    void loadCompleted(const AppInfoItemMap &items) override;
+    void itemAdded(const AppInfoItem &item, AppTask *task) override;
+    void itemRemoved(const std::string &appId) override;
+    void itemChanged(const AppInfoItem &item, DATACHANGED_REASON reason) override;
+    void itemChanged(const AppInfoItem &item, DATACHANGED_REASON reason, const DocItemInfo &doc) override;
+    void docAdded(const AppInfoItem &item, const DocItemInfo &doc, AppTask *task) override;
+
     QByteArray m_deviceId;
     IPodDeviceInfo m_deviceInfo;
     std::unique_ptr<AppTable> m_table;
     std::atomic<int> m_loadParts{LoadEverything};
+    std::unique_ptr<AppContext> m_context;
 };

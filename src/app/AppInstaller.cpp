@@ -1,6 +1,7 @@
 #include "AppInstaller.h"
 
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppLoader.h"
 #include "AppPackage.h"
 #include "AppTable.h"
@@ -8,6 +9,7 @@
 #include "ChunkCopy.h"
 #include "DeviceFile.h"
 #include "DiagLog.h"
+#include "IPodDeviceInfo.h"
 #include "InstallProxy.h"
 #include "PlistFrame.h"
 #include "TaskReporter.h"
@@ -77,14 +79,14 @@ int writeContainerEntry(const char *rawName, const char *data, int length, uint6
 
 } // namespace
 
-AppInstaller::AppInstaller(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppInstaller::AppInstaller(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
 QByteArray AppInstaller::deviceFamilies() const
 {
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     const int length = zorn_dvpt_get_device_info_length(id.constData());
     if (length <= 0 || length > 4096) {
         DIAG_ERROR();
@@ -104,7 +106,7 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     AppPackage package;
     if (package.read(packagePath) != 0)
         return -1;
-    const int supported = package.isSupported(deviceFamilies(), m_handler->deviceInfo().firmwareVersion());
+    const int supported = package.isSupported(deviceFamilies(), m_ctx.deviceInfo().firmwareVersion());
     if (supported != 0) {
         DIAG_LOG(supported == -1001 ? "the app does not support the device's family"
                                     : "the app needs a newer system than the device's");
@@ -139,10 +141,10 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
         plist_free(options);
     plist_dict_set_item(command.get(), "Command", plist_new_string("Install"));
     plist_dict_set_item(command.get(), "PackagePath", plist_new_string(stagingPath.c_str()));
-    int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_SECOND_HALF);
+    int result = InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_SECOND_HALF);
     // The device keeps the staged package; it is ours to remove, whatever came of the install.
-    const std::string staged = m_handler->deviceId().toStdString() + "/" + stagingPath;
-    if (zorn_dvpt_RemovePath(m_handler->deviceId().constData(), staged.c_str()) != 0)
+    const std::string staged = m_ctx.deviceId().toStdString() + "/" + stagingPath;
+    if (zorn_dvpt_RemovePath(m_ctx.deviceId().constData(), staged.c_str()) != 0)
         DIAG_LOG("staged package not removed");
     if (result != 0)
         return result;
@@ -153,7 +155,7 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     if (result != 0)
         return result;
 
-    if (ipod_zip_has_device_tag(packagePath.constData(), m_handler->udid().constData()) != 0)
+    if (ipod_zip_has_device_tag(packagePath.constData(), m_ctx.udid().constData()) != 0)
         result = -1003;
     return result;
 }
@@ -166,7 +168,7 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
         DIAG_LOG("package not readable or empty");
         return -2;
     }
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     const std::string relative = "PublicStaging/" + bundleId + ".zip";
     const std::string devicePath = id.toStdString() + "/" + relative;
     zorn_dvpt_DirectoryCreate(id.constData(), "PublicStaging");
@@ -192,15 +194,15 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
 void AppInstaller::restoreContainer(const QByteArray &packagePath, const std::string &bundleId)
 {
     ContainerWriter writer;
-    ServicePtr container(m_handler->OpenConnection("VendContainer", bundleId.c_str()));
+    ServicePtr container(m_ctx.openConnection("VendContainer", bundleId.c_str()));
     if (!container) {
-        container.reset(m_handler->OpenConnection("VendDocuments", bundleId.c_str()));
+        container.reset(m_ctx.openConnection("VendDocuments", bundleId.c_str()));
         writer.documentsOnly = true;
     }
     if (!container)
         return;
     writer.fileService = container->fileService;
-    writer.prefix = m_handler->deviceId().toStdString() + "/";
+    writer.prefix = m_ctx.deviceId().toStdString() + "/";
     if (ipod_get_zip_Folder(packagePath.constData(), "Container", writeContainerEntry, &writer) != 0)
         DIAG_LOG("saved container not restored completely");
     writer.closeOpen();
@@ -208,8 +210,8 @@ void AppInstaller::restoreContainer(const QByteArray &packagePath, const std::st
 
 int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)
 {
-    const QByteArray id = m_handler->deviceId();
-    AppLoader loader(m_handler, m_table);
+    const QByteArray id = m_ctx.deviceId();
+    AppLoader loader(m_ctx);
     // The one app, not the whole list again.
     PlistPtr apps = loader.lookup({bundleId}, AppLoader::kAttributes);
     plist_t app = apps ? FindAppByBundleId(apps.get(), bundleId.c_str()) : nullptr;
@@ -218,31 +220,31 @@ int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)
         return -1007;
     }
     if (m_table->erase(bundleId))
-        emit m_handler->data_itemremoved(bundleId);
+        m_ctx.events()->itemRemoved(bundleId);
     AppRecord record;
     if (!loader.addData(app, &record)) {
         DIAG_ERROR();
         return 0;
     }
-    const int parts = m_handler->loadParts();
-    if (!record.hasMetadata || ((parts & AppHandler::LoadDocuments) && record.fileSharingEnabled)) {
-        if (loader.getMetadata(bundleId, &record, parts & AppHandler::LoadDocuments) != 0 && !record.hasMetadata)
+    const int parts = m_ctx.loadParts();
+    if (!record.hasMetadata || ((parts & AppContext::LoadDocuments) && record.fileSharingEnabled)) {
+        if (loader.getMetadata(bundleId, &record, parts & AppContext::LoadDocuments) != 0 && !record.hasMetadata)
             DIAG_LOG("no metadata");
     }
     ServicePtr springboard;
-    if (parts & (AppHandler::LoadIcons | AppHandler::LoadNames)) {
+    if (parts & (AppContext::LoadIcons | AppContext::LoadNames)) {
         springboard.reset(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
         if (!springboard)
             DIAG_ERROR();
     }
-    if (springboard && (parts & AppHandler::LoadIcons) && AppLoader::iconPng(springboard.get(), bundleId, &record.png) != 0)
+    if (springboard && (parts & AppContext::LoadIcons) && AppLoader::iconPng(springboard.get(), bundleId, &record.png) != 0)
         DIAG_LOG("no icon");
     m_table->put(record);
-    if (springboard && (parts & AppHandler::LoadNames))
+    if (springboard && (parts & AppContext::LoadNames))
         loader.applyHomeScreenNames(springboard.get());
     AppInfoItem item;
     if (m_table->item(bundleId, &item))
-        emit m_handler->data_itemadded(item, task);
+        m_ctx.events()->itemAdded(item, task);
     return 0;
 }
 
@@ -251,27 +253,27 @@ bool AppInstaller::isInstalled(const std::string &bundleId) const
     if (m_table->contains(bundleId))
         return true;
     // Nothing loaded (the command line installs without listing): ask.
-    PlistPtr apps = AppLoader(m_handler, m_table).lookup({bundleId}, {"CFBundleIdentifier"});
+    PlistPtr apps = AppLoader(m_ctx).lookup({bundleId}, {"CFBundleIdentifier"});
     return apps && FindAppByBundleId(apps.get(), bundleId.c_str());
 }
 
 void AppInstaller::refreshHomeScreenNames()
 {
-    ServicePtr springboard(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.springboardservices"));
+    ServicePtr springboard(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.springboardservices"));
     if (!springboard)
         return;
-    AppLoader(m_handler, m_table).applyHomeScreenNames(springboard.get());
+    AppLoader(m_ctx).applyHomeScreenNames(springboard.get());
 }
 
 int AppInstaller::uninstall(const std::string &appId, AppTask *task)
 {
     const PlistPtr command = InstallProxy::appCommand("Uninstall", appId);
-    const int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_WHOLE);
+    const int result = InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_WHOLE);
     if (result != 0)
         return result;
     // Only an app that is really gone leaves the list.
     m_table->erase(appId);
     refreshHomeScreenNames();
-    emit m_handler->data_itemremoved(appId);
+    m_ctx.events()->itemRemoved(appId);
     return 0;
 }

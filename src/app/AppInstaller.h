@@ -4,7 +4,7 @@
 
 #include <string>
 
-class AppHandler;
+class AppContext;
 class AppPackage;
 class AppTable;
 class AppTask;
@@ -15,7 +15,7 @@ struct ServiceConnection;
 class AppInstaller
 {
 public:
-    AppInstaller(AppHandler *handler, AppTable *table);
+    explicit AppInstaller(const AppContext &context);
 
     int install(const QByteArray &packagePath, AppTask *task);
     int uninstall(const std::string &appId, AppTask *task);
@@ -33,6 +33,6 @@ private:
     // In the table, or else on the device (asked by Lookup).
     bool isInstalled(const std::string &bundleId) const;
 
-    AppHandler *m_handler;
+    const AppContext &m_ctx;
     AppTable *m_table;
 };

@@ -1,7 +1,8 @@
 #include "AppLoader.h"
 
 #include "AppDocuments.h"
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppTable.h"
 #include "DeviceFile.h"
 #include "DiagLog.h"
@@ -30,14 +31,14 @@ const std::initializer_list<const char *> AppLoader::kAttributes = {
     "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleName", "CFBundleShortVersionString", "CFBundleVersion",
     "Path", "UIFileSharingEnabled", "DynamicDiskUsage", "StaticDiskUsage", "iTunesMetadata"};
 
-AppLoader::AppLoader(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppLoader::AppLoader(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
 PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
 {
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
     if (!conn)
         return makePlistPtr();
 
@@ -84,7 +85,7 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
 PlistPtr AppLoader::lookup(const std::vector<std::string> &appIds,
                            std::initializer_list<const char *> attributes) const
 {
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
     if (!conn)
         return makePlistPtr();
     PlistPtr command = makePlistPtr(plist_new_dict());
@@ -188,13 +189,13 @@ struct NamesReply
 int AppLoader::load(int parts, const std::vector<std::string> &appIds)
 {
     m_table->clear();
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     if (id.isEmpty() || id.at(0) < '0' || id.at(0) > '9')
         return -1;
 
     // The home screen answers while the installation service lists.
     std::future<NamesReply> names;
-    if (parts & AppHandler::LoadNames) {
+    if (parts & AppContext::LoadNames) {
         names = std::async(std::launch::async, [id] {
             NamesReply reply;
             ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
@@ -214,7 +215,7 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
         DIAG_LOG("GetAppList");
         return -1;   // the names' future waits for its thread
     }
-    const bool documents = parts & AppHandler::LoadDocuments;
+    const bool documents = parts & AppContext::LoadDocuments;
     std::vector<std::string> listed;
     std::vector<std::string> containers;   // apps whose container has something to give
     const uint32_t count = plist_array_get_size(apps.get());
@@ -249,7 +250,7 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
         result = reply.result;
         namesPending = false;
     }
-    emit m_handler->data_loadcompleted(m_table->items());
+    m_ctx.events()->loadCompleted(m_table->items());
 
     ChangeQueue queue;
     std::vector<std::thread> helpers;
@@ -267,7 +268,7 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
             result = reply.result;
         });
     }
-    if ((parts & AppHandler::LoadIcons) && !listed.empty()) {
+    if ((parts & AppContext::LoadIcons) && !listed.empty()) {
         helper([&] {
             ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
             if (!springboard) {
@@ -329,9 +330,9 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
             if (!m_table->item(change.first, &item))
                 continue;
             if (change.second == DOC_ALL_CHANGED)
-                emit m_handler->data_itemchanged(item, DOC_ALL_CHANGED, DocItemInfo());
+                m_ctx.events()->itemChanged(item, DOC_ALL_CHANGED, DocItemInfo());
             else
-                emit m_handler->data_itemchanged(item, change.second);
+                m_ctx.events()->itemChanged(item, change.second);
         }
     }
     for (std::thread &t : helpers)
@@ -402,14 +403,14 @@ int AppLoader::iconPng(ServiceConnection *springboard, const std::string &appId,
 int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool documents)
 {
     const bool wantMetadata = !record->hasMetadata;
-    ServicePtr conn(m_handler->OpenConnection("VendContainer", appId.c_str()));
+    ServicePtr conn(m_ctx.openConnection("VendContainer", appId.c_str()));
     if (!conn && record->fileSharingEnabled)
-        conn.reset(m_handler->OpenConnection("VendDocuments", appId.c_str()));
+        conn.reset(m_ctx.openConnection("VendDocuments", appId.c_str()));
     if (!conn)
         return -1;
     int result = -1;
     if (wantMetadata) {
-        const std::string path = m_handler->deviceId().toStdString() + "/iTunesMetadata.plist";
+        const std::string path = m_ctx.deviceId().toStdString() + "/iTunesMetadata.plist";
         DeviceFile file = DeviceFile::inContainer(conn->fileService);
         uint64_t size = 0;
         if (file.open(path, "rb") == 0) {
@@ -429,7 +430,7 @@ int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool doc
             }
         }
     }
-    if (documents && record->fileSharingEnabled && AppDocuments::list(m_handler->deviceId(), conn.get(), record) != 0)
+    if (documents && record->fileSharingEnabled && AppDocuments::list(m_ctx.deviceId(), conn.get(), record) != 0)
         DIAG_LOG("documents not listed");
     return wantMetadata ? result : 0;
 }

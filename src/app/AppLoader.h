@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-class AppHandler;
+class AppContext;
 class AppTable;
 struct AppRecord;
 
@@ -28,9 +28,9 @@ class AppLoader
 public:
     using Names = std::vector<std::pair<std::string, std::string>>;   // bundle id, home-screen name
 
-    AppLoader(AppHandler *handler, AppTable *table);
+    explicit AppLoader(const AppContext &context);
 
-    // parts: AppHandler::LoadPart flags. With appIds, only those apps are
+    // parts: AppContext::LoadPart flags. With appIds, only those apps are
     // looked up (apps the device does not have are left out). 0 when the
     // list was read and, if asked for, the home-screen names too.
     int load(int parts, const std::vector<std::string> &appIds = {});
@@ -62,6 +62,6 @@ public:
     static constexpr int kContainerConnections = 4;
 
 private:
-    AppHandler *m_handler;
+    const AppContext &m_ctx;
     AppTable *m_table;
 };

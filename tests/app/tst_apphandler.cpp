@@ -1,6 +1,7 @@
 // The app service against the virtual device: loading, install, replace,
 // uninstall, with the device's faults.
 
+#include "AppContext.h"
 #include "AppHandler.h"
 #include "AppLoader.h"
 #include "AppTable.h"
@@ -175,15 +176,17 @@ private slots:
         QVERIFY(PlistFrame::frame(state.get(), false, &packet));
         QCOMPARE(::write(fds[1], packet.data(), packet.size()), ssize_t(packet.size()));
 
-        AppHandler handler("no-device");
         AppTable table;
+        const IPodDeviceInfo info;
+        const std::atomic<int> parts{AppContext::LoadEverything};
+        const AppContext context("no-device", &info, &table, nullptr, &parts);
         for (const char *id : {"a.dock", "a.first", "a.second", "a.unnamed"}) {
             AppRecord record;
             record.appId = id;
             record.name = "listed";
             table.put(record);
         }
-        QCOMPARE(AppLoader(&handler, &table).applyHomeScreenNames(springboard.get()), 0);
+        QCOMPARE(AppLoader(context).applyHomeScreenNames(springboard.get()), 0);
         ::close(fds[1]);
         const AppInfoItemMap items = table.items();
         QCOMPARE(items.value(QStringLiteral("a.dock")).name, QStringLiteral("Dock"));
