@@ -4,6 +4,7 @@
 #include "ipodzip.h"
 
 #include "DiagLog.h"
+#include "ZipTagAppend.h"
 
 #include <zip.h>
 
@@ -224,10 +225,21 @@ int ipod_zip_append(const char *archivePath, const char *deviceId)
         DIAG_LOG("invalid argument");
         return -1;
     }
+    // The tag's presence is what counts; its content names the device again.
+    // Appended in place: no second copy of a large package.
+    switch (ZipTagAppend::append(archivePath, deviceId, deviceId)) {
+    case ZipTagAppend::Appended:
+    case ZipTagAppend::AlreadyThere:
+        return 0;
+    case ZipTagAppend::Failed:
+        break;
+    }
+    // What the in-place append refuses (an archive over several disks, a
+    // directory that does not add up) libzip may still repair by rewriting.
+    DIAG_LOG("tag not appended in place; rewriting the archive");
     ZipPtr archive = openPackage(archivePath, 0);
     if (!archive)
         return -1;
-    // The tag's presence is what counts; its content names the device again.
     const size_t length = std::strlen(deviceId);
     void *content = std::malloc(length);
     if (!content) {
