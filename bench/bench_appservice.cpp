@@ -182,6 +182,18 @@ public:
         m_process.waitForFinished(10000);
     }
     bool ok() const { return QFileInfo::exists(m_socket); }
+    // CPU seconds the virtual device has used so far (user + system).
+    double cpuSeconds() const
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            return -1;
+        return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
     // The UDIDs, as Debian's idevice_id lists them.
     QStringList udids()
     {
@@ -310,9 +322,14 @@ int parallelInstall(int devices, const QString &package)
         th.join();
     const double all = seconds(t);
     const double mb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
-    std::printf("%-44s one device %.2f s (result %d), %d at once %.2f s (%d failed): %.2f x one device's time\n",
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%-44s one device %.2f s (result %d), %d at once %.2f s (%d failed): %.2f x one device's time;\n"
+                "%-44s this process used %.2f s of CPU in all, %.1f MB at most\n",
                 qPrintable(QStringLiteral("install %1 MB on several devices").arg(mb, 0, 'f', 0)), one, alone, devices,
-                all, int(failures), all / one);
+                all, int(failures), all / one, "", cpu, double(usage.ru_maxrss) / 1024.0);
     std::fflush(stdout);
     DVPT_Shutdown();
     return 0;
@@ -383,7 +400,18 @@ int main(int argc, char **argv)
     }
 
     const QString cli = app.applicationDirPath() + QStringLiteral("/appshuttle-cli");
-    QTemporaryDir dir;
+    // The devices' folders in memory when there is room: a virtual device
+    // writing every package to disk twice measures the disk, not a client.
+    const QString shm = QStringLiteral("/dev/shm");
+    const bool inMemory = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable();
+    const std::unique_ptr<QTemporaryDir> temporary(inMemory ? new QTemporaryDir(shm + QStringLiteral("/bench_appservice-XXXXXX"))
+                                                            : new QTemporaryDir);
+    QTemporaryDir &dir = *temporary;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    std::printf("virtual devices' folders in %s\n", qPrintable(dir.path()));
     std::printf("medians of %d runs; ratios are appshuttle-cli's time over ideviceinstaller's\n\n", runs);
     for (int index = 0; index < appCounts.size(); ++index) {
         const int apps = appCounts[index];
@@ -453,6 +481,8 @@ int main(int argc, char **argv)
             QFile report(folder + QStringLiteral("/parallel.txt"));
             if (child.seconds > 0 && report.open(QIODevice::ReadOnly))
                 std::printf("%s", report.readAll().constData());
+            std::printf("%-44s the virtual devices used %.2f s of CPU (they share this machine's cores)\n", "",
+                        daemon.cpuSeconds());
         }
     }
     return 0;
