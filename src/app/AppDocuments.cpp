@@ -53,14 +53,15 @@ int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container,
         DocRecord doc;
         doc.name = name;
         doc.path = prefix + name;
-        if (!DVPT_IsFileEx(doc.path.c_str(), container->fileService))
-            continue;
+        // One request per document: its kind, size and times together.
         uint64_t size = 0, modified = 0, created = 0;
-        if (zorn_dvpt_get_file_info(container->fileService, doc.path.c_str(), &size, &modified, &created) == 0) {
-            doc.size = size;
-            doc.modifiedTime = fromNanoseconds(modified);
-            doc.createdTime = fromNanoseconds(created);
-        }
+        int isFile = 0;
+        if (DVPT_GetFileInfoEx(container->fileService, doc.path.c_str(), &size, &modified, &created, &isFile) != 0
+            || !isFile)
+            continue;
+        doc.size = size;
+        doc.modifiedTime = fromNanoseconds(modified);
+        doc.createdTime = fromNanoseconds(created);
         record->documents.push_back(doc);
     }
     zorn_dvpt_DirectoryClose(container->fileService, dir);

@@ -113,6 +113,9 @@ int DVPT_IsFileEx(const char *path, int fileService);
 // Times in nanoseconds since 1970.
 int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size,
                             uint64_t *modifiedTime, uint64_t *birthTime);
+// The same, and whether the path is a regular file, from one request.
+int DVPT_GetFileInfoEx(int fileService, const char *path, uint64_t *size, uint64_t *modifiedTime,
+                       uint64_t *birthTime, int *isFile);
 int DVPT_RemoveFileEx(int fileService, const char *path);
 int DVPT_RenameFileEx(int fileService, const char *from, const char *to);
 
