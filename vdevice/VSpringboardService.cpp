@@ -52,7 +52,9 @@ void VSpringboardService::serve()
 
 plist_t VSpringboardService::appItem(const VAppStore &store, const QString &identifier)
 {
-    PlistPtr info = store.infoPlist(identifier);
+    // The bundle is looked up once for everything below.
+    const QString bundle = store.bundleDir(identifier);
+    PlistPtr info = VAppStore::readInfo(bundle);
     QString name = VAppPlist::string(info.get(), "CFBundleDisplayName");
     if (name.isEmpty())
         name = VAppPlist::string(info.get(), "CFBundleName", identifier);
@@ -61,7 +63,7 @@ plist_t VSpringboardService::appItem(const VAppStore &store, const QString &iden
     VAppPlist::setString(item, "displayName", name);
     VAppPlist::setString(item, "bundleIdentifier", identifier);
     VAppPlist::setString(item, "bundleVersion", VAppPlist::string(info.get(), "CFBundleVersion"));
-    const QFileInfo plistFile(store.bundleDir(identifier) + QStringLiteral("/Info.plist"));
+    const QFileInfo plistFile(bundle + QStringLiteral("/Info.plist"));
     VAppPlist::setNode(item, "iconModDate", VAppPlist::newDate(plistFile.lastModified().toSecsSinceEpoch()));
     return item;
 }
