@@ -19,6 +19,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cstdio>
 #include <vector>
@@ -74,8 +76,18 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     }
 
     // The package appears under its name only complete and tagged.
+    // Its temporary name is this export's own, so two exports of one app
+    // into one folder never write into each other's file.
     const QString target = QString::fromUtf8(targetPath);
-    const QString temporary = target + QLatin1String(".tmp");
+    QTemporaryFile reserved(QFileInfo(target).absolutePath() + QStringLiteral("/.appshuttle-export-XXXXXX"));
+    reserved.setAutoRemove(false);
+    if (!reserved.open()) {
+        DIAG_LOG("temporary file not created");
+        removeArchive(appId, nullptr);
+        return -2;
+    }
+    const QString temporary = reserved.fileName();
+    reserved.close();
     result = copyArchive(appId, temporary, task);
     // Tagged with the UDID, which survives a replug (the usbmux number does not).
     if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_ctx.udid().constData()) != 0) {

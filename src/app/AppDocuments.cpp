@@ -13,9 +13,12 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
+
+const char kPartialSuffix[] = ".appshuttle-part";
 
 QDateTime fromNanoseconds(uint64_t ns)
 {
@@ -31,11 +34,46 @@ AppDocuments::AppDocuments(const AppContext &context)
 
 std::string AppDocuments::fileName(const QByteArray &path)
 {
-    const int slash = qMax(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-    const QByteArray name = path.mid(slash + 1);
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     if (name.isEmpty() || name == "." || name == "..")
         return std::string();
     return name.toStdString();
+}
+
+std::string AppDocuments::partialName(const std::string &name)
+{
+    const size_t room = kMaxNameBytes - 1 - (sizeof(kPartialSuffix) - 1);
+    size_t cut = std::min(room, name.size());
+    // Never in the middle of a UTF-8 sequence.
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "." + name.substr(0, cut) + kPartialSuffix;
+}
+
+bool AppDocuments::isPartialName(const std::string &name)
+{
+    const size_t suffix = sizeof(kPartialSuffix) - 1;
+    return name.size() > suffix + 1 && name[0] == '.'
+        && name.compare(name.size() - suffix, suffix, kPartialSuffix) == 0;
+}
+
+void AppDocuments::removePartials(const QByteArray &deviceId, ServiceConnection *container)
+{
+    uint64_t dir = 0;
+    if (zorn_dvpt_DirectoryOpen(container->fileService, "/Documents", &dir) != 0)
+        return;
+    std::vector<std::string> partials;
+    const char *entry = nullptr;
+    while (zorn_dvpt_DirectoryRead(container->fileService, dir, &entry) == 0 && entry) {
+        if (isPartialName(entry))
+            partials.emplace_back(entry);
+    }
+    zorn_dvpt_DirectoryClose(container->fileService, dir);
+    for (const std::string &name : partials) {
+        const std::string path = deviceId.toStdString() + "/Documents/" + name;
+        if (DVPT_RemoveFileEx(container->fileService, path.c_str()) != 0)
+            DIAG_LOG("partial document not removed");
+    }
 }
 
 int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container, AppRecord *record)
@@ -48,7 +86,8 @@ int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container,
     const char *entry = nullptr;
     while (zorn_dvpt_DirectoryRead(container->fileService, dir, &entry) == 0 && entry) {
         const std::string name(entry);
-        if (name == "." || name == ".." || name.empty())
+        // An add that never finished is not a document.
+        if (name == "." || name == ".." || name.empty() || isPartialName(name))
             continue;
         DocRecord doc;
         doc.name = name;
@@ -56,8 +95,15 @@ int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container,
         // One request per document: its kind, size and times together.
         uint64_t size = 0, modified = 0, created = 0;
         int isFile = 0;
-        if (DVPT_GetFileInfoEx(container->fileService, doc.path.c_str(), &size, &modified, &created, &isFile) != 0
-            || !isFile)
+        const int info = DVPT_GetFileInfoEx(container->fileService, doc.path.c_str(), &size, &modified, &created, &isFile);
+        if (info != 0) {
+            // A listing with holes is no listing.
+            DIAG_LOG("document not read: listing failed");
+            zorn_dvpt_DirectoryClose(container->fileService, dir);
+            record->documents.clear();
+            return info;
+        }
+        if (!isFile)
             continue;
         doc.size = size;
         doc.modifiedTime = fromNanoseconds(modified);
@@ -150,6 +196,7 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
     const int fs = container->fileService;
     const std::string prefix = m_ctx.deviceId().toStdString() + "/Documents/";
     const std::string path = prefix + name;
+    removePartials(m_ctx.deviceId(), container.get());
 
     DocRecord previous;
     bool replacing = false;
@@ -171,7 +218,7 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
 
     // The new content goes to a hidden name first, so an existing document
     // stays whole until the copy is complete.
-    const std::string partial = prefix + "." + name + ".appshuttle-part";
+    const std::string partial = prefix + partialName(name);
     DeviceFile remote = DeviceFile::inContainer(fs);
     int result = remote.open(partial, "wb");
     if (result != 0) {

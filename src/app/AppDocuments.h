@@ -27,8 +27,14 @@ public:
     int exportTo(const std::string &appId, const QByteArray &docName, const QByteArray &targetPath, AppTask *task);
     int remove(const std::string &appId, const QByteArray &docName);
 
-    // The file name part of a document path; empty when it names no file.
+    // The file name part of a document path (after its last "/"; a
+    // backslash is part of a name); empty when it names no file.
     static std::string fileName(const QByteArray &path);
+    // The hidden name a new document is written under until it is complete:
+    // within the file system's name limit whatever the final name's length.
+    static std::string partialName(const std::string &name);
+    static bool isPartialName(const std::string &name);
+    static constexpr size_t kMaxNameBytes = 255;
 
 private:
     ServicePtr openContainer(const std::string &appId) const;
@@ -36,6 +42,8 @@ private:
     void forget(const std::string &appId, const std::string &name);
     void announceAdded(const std::string &appId, const DocRecord &doc, AppTask *task);
     void refreshTimes(ServiceConnection *container, DocRecord *doc) const;
+    // Removes what an add that never finished left in /Documents.
+    static void removePartials(const QByteArray &deviceId, ServiceConnection *container);
 
     const AppContext &m_ctx;
     AppTable *m_table;

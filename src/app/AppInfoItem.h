@@ -26,6 +26,7 @@ struct AppInfoItem
     QImage icon;        // a decoded icon (tests, the icon view's benchmark)
     QByteArray iconPng; // the device's icon, decoded only when a view draws it
     bool fileSharingEnabled = false;
+    bool documentsUnknown = false;   // the documents could not be listed
     QList<DocItemInfo> documents;
 };
 

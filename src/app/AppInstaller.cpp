@@ -17,7 +17,9 @@
 #include "ipodzip.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -34,6 +36,11 @@ struct ContainerWriter
     std::string openName;
     uint64_t ref = 0;
     bool open = false;
+    // What the restore may write: the package's declared sizes, and what the
+    // device had free when it began. Beyond either it stops.
+    uint64_t limit = 0;
+    uint64_t written = 0;
+    bool exceeded = false;
 
     void closeOpen()
     {
@@ -72,8 +79,17 @@ int writeContainerEntry(const char *rawName, const char *data, int length, uint6
         if (offset != 0 && zorn_dvpt_FileRefSeekEx(w->fileService, w->ref, int64_t(offset), 0) != 0)
             return -1;
     }
+    if (length > 0 && uint64_t(length) > w->limit - w->written) {
+        DIAG_LOG("saved container larger than declared or than the free space: restore stopped");
+        w->exceeded = true;
+        const std::string path = w->prefix + w->openName;
+        w->closeOpen();
+        DVPT_RemoveFileEx(w->fileService, path.c_str());
+        return -1009;
+    }
     if (length > 0 && zorn_dvpt_FileRefWriteEx(w->fileService, w->ref, data, uint32_t(length)) != 0)
         return -1;
+    w->written += uint64_t(length);
     return 0;
 }
 
@@ -114,9 +130,21 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     }
     const std::string &bundleId = package.bundleId();
 
+    // Room for what the device will hold: the staged package, and the app
+    // and saved data it unpacks (a small package may unpack to much more).
+    uint64_t unpacked = 0;
+    if (ipod_zip_unpacked_size(packagePath.constData(), nullptr, &unpacked) != 0)
+        return -1;
+    const double needed = double(QFileInfo(QString::fromUtf8(packagePath)).size()) + double(unpacked);
+    if (!hasEnoughSpace(m_ctx.deviceId(), needed)) {
+        DIAG_LOG("too little free space for the package and what it unpacks");
+        return -1009;
+    }
+
     // The installed copy stays until the new one is known to install: the
     // device installs over it and keeps its data.
-    if (isInstalled(bundleId)) {
+    const bool wasInstalled = isInstalled(bundleId);
+    if (wasInstalled) {
         bool overwrite = false;
         if (task)
             task->requestOverwriteConfirm(&overwrite);
@@ -149,8 +177,15 @@ int AppInstaller::install(const QByteArray &packagePath, AppTask *task)
     if (result != 0)
         return result;
 
-    // Saved documents go back only into an app that did install.
-    restoreContainer(packagePath, bundleId);
+    // Saved documents go back only into an app that did install. A restore
+    // that would write more than it declared, or than fits, is a failure;
+    // an app that was not there before goes again.
+    result = restoreContainer(packagePath, bundleId);
+    if (result != 0) {
+        if (!wasInstalled && uninstall(bundleId, nullptr) != 0)
+            DIAG_LOG("app of a failed restore not removed");
+        return result;
+    }
     result = announceInstalled(bundleId, task);
     if (result != 0)
         return result;
@@ -191,21 +226,35 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
     return 0;
 }
 
-void AppInstaller::restoreContainer(const QByteArray &packagePath, const std::string &bundleId)
+int AppInstaller::restoreContainer(const QByteArray &packagePath, const std::string &bundleId)
 {
     ContainerWriter writer;
+    uint64_t declared = 0, freeBytes = 0, total = 0, block = 0;
+    if (ipod_zip_unpacked_size(packagePath.constData(), "Container", &declared) != 0)
+        return -1;
+    if (declared == 0)
+        return 0;
+    if (!DVPT_GetDiskSpace(m_ctx.deviceId().constData(), &freeBytes, &total, &block)) {
+        DIAG_LOG("free space unknown: saved container not restored");
+        return -1009;
+    }
+    writer.limit = std::min(declared, freeBytes);
     ServicePtr container(m_ctx.openConnection("VendContainer", bundleId.c_str()));
     if (!container) {
         container.reset(m_ctx.openConnection("VendDocuments", bundleId.c_str()));
         writer.documentsOnly = true;
     }
     if (!container)
-        return;
+        return 0;
     writer.fileService = container->fileService;
     writer.prefix = m_ctx.deviceId().toStdString() + "/";
-    if (ipod_get_zip_Folder(packagePath.constData(), "Container", writeContainerEntry, &writer) != 0)
-        DIAG_LOG("saved container not restored completely");
+    const int result = ipod_get_zip_Folder(packagePath.constData(), "Container", writeContainerEntry, &writer);
     writer.closeOpen();
+    if (writer.exceeded)
+        return -1009;
+    if (result != 0)
+        DIAG_LOG("saved container not restored completely");
+    return 0;
 }
 
 int AppInstaller::announceInstalled(const std::string &bundleId, AppTask *task)

@@ -25,8 +25,9 @@ public:
 private:
     // Copies the package to PublicStaging/<id>.zip, reporting in mode 1.
     int upload(const QByteArray &packagePath, const std::string &bundleId, AppTask *task, std::string *stagingPath);
-    // Writes the package's saved container into the installed app's.
-    void restoreContainer(const QByteArray &packagePath, const std::string &bundleId);
+    // Writes the package's saved container into the installed app's, never
+    // more than its entries declare or the device has free (-1009).
+    int restoreContainer(const QByteArray &packagePath, const std::string &bundleId);
     // After a successful install: the app from the device's list into the table.
     int announceInstalled(const std::string &bundleId, AppTask *task);
     void refreshHomeScreenNames();

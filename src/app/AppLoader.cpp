@@ -54,9 +54,11 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
     plist_dict_set_item(command.get(), "ClientOptions", options);
     plist_dict_set_item(command.get(), "Command", plist_new_string("Browse"));
 
+    if (mobilesync_send(conn.get(), command.get()) != 0) {
+        DIAG_LOG("app list not asked for");
+        return makePlistPtr();
+    }
     PlistPtr apps = makePlistPtr(plist_new_array());
-    if (mobilesync_send(conn.get(), command.get()) != 0)
-        return apps;
     for (;;) {
         // A list cut short is no list: an empty device must not be shown
         // for one that stopped answering.
@@ -311,8 +313,10 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
                         r.releaseDate = read.releaseDate;
                         r.purchaseDate = read.purchaseDate;
                     }
-                    if (documents && r.fileSharingEnabled)
+                    if (documents && r.fileSharingEnabled) {
                         r.documents = read.documents;
+                        r.documentsUnknown = read.documentsUnknown;
+                    }
                 });
                 if (!hadMetadata)
                     queue.push(appId, INFO_CHANGED);
@@ -406,8 +410,11 @@ int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool doc
     ServicePtr conn(m_ctx.openConnection("VendContainer", appId.c_str()));
     if (!conn && record->fileSharingEnabled)
         conn.reset(m_ctx.openConnection("VendDocuments", appId.c_str()));
-    if (!conn)
+    if (!conn) {
+        if (documents && record->fileSharingEnabled)
+            record->documentsUnknown = true;
         return -1;
+    }
     int result = -1;
     if (wantMetadata) {
         const std::string path = m_ctx.deviceId().toStdString() + "/iTunesMetadata.plist";
@@ -430,8 +437,13 @@ int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool doc
             }
         }
     }
-    if (documents && record->fileSharingEnabled && AppDocuments::list(m_ctx.deviceId(), conn.get(), record) != 0)
-        DIAG_LOG("documents not listed");
+    if (documents && record->fileSharingEnabled) {
+        record->documentsUnknown = AppDocuments::list(m_ctx.deviceId(), conn.get(), record) != 0;
+        if (record->documentsUnknown) {
+            DIAG_LOG("documents not listed");
+            record->documents.clear();
+        }
+    }
     return wantMetadata ? result : 0;
 }
 

@@ -137,6 +137,7 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
     else
         DIAG_LOG("unexpected reason");
     found->record.documents = item.documents;
+    found->record.documentsUnknown = item.documentsUnknown;
     if (reason == DOC_REMOVED) {
         // The service converts the record before the document leaves it.
         QList<DocItemInfo> &docs = found->record.documents;

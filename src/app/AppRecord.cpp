@@ -29,6 +29,7 @@ AppInfoItem AppRecord::toItem() const
     item.purchaseDate = purchaseDate;
     item.iconPng = png;
     item.fileSharingEnabled = fileSharingEnabled;
+    item.documentsUnknown = documentsUnknown;
     for (const DocRecord &doc : documents)
         item.documents.append(doc.toItem());
     return item;

@@ -142,6 +142,32 @@ int ipod_get_zip_file(const char *package, const char *entryName, char **data, u
     return 0;
 }
 
+int ipod_zip_unpacked_size(const char *package, const char *folder, uint64_t *total)
+{
+    if (!package || !total) {
+        DIAG_LOG("invalid argument");
+        return -1;
+    }
+    ZipPtr archive = openPackage(package, ZIP_RDONLY);
+    if (!archive)
+        return -1;
+    const std::string prefix = folder ? std::string(folder) + "/" : std::string();
+    uint64_t sum = 0;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive.get(), zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
+            || !(st.valid & ZIP_STAT_NAME) || !startsWith(st.name, prefix)) {
+            continue;
+        }
+        // Saturates: a package claiming more than can be stored asks too much anyway.
+        sum = st.size > UINT64_MAX - sum ? UINT64_MAX : sum + st.size;
+    }
+    *total = sum;
+    return 0;
+}
+
 int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallback callback,
                         void *context)
 {

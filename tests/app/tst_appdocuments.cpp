@@ -230,6 +230,43 @@ private slots:
         QCOMPARE(changed.count(), 1);
     }
 
+    void namesAreNamesAndPartialsAreNotDocuments()
+    {
+        start();
+        // A backslash is part of a device name, never a separator.
+        const QString tricky = QStringLiteral("a\\b.txt");
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(tricky, "tricky").toUtf8(), nullptr), 0);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("b.txt"), "plain").toUtf8(), nullptr), 0);
+        QCOMPARE(deviceFile(tricky), QByteArray("tricky"));
+        const QString target = m_device->root() + QStringLiteral("/out/copy.txt");
+        QDir().mkpath(QFileInfo(target).path());
+        QCOMPARE(m_handler->AppExportDoc(kApp, tricky.toUtf8(), target.toUtf8(), nullptr), 0);
+        QCOMPARE(TestData::readFile(target), QByteArray("tricky"));
+        QCOMPARE(m_handler->AppDeleteDoc(kApp, tricky.toUtf8()), 0);
+        QCOMPARE(deviceFolder(), QStringList{QStringLiteral("b.txt")});
+
+        // Names up to the file system's limit, whatever the hidden name adds.
+        const QString longest = QString(251, QLatin1Char('n')) + QStringLiteral(".txt");
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(longest, "long").toUtf8(), nullptr), 0);
+        QCOMPARE(deviceFile(longest), QByteArray("long"));
+
+        // An empty document copies out as an empty file.
+        TestData::writeFile(onDevice(QStringLiteral("empty.log")), QByteArray());
+        QCOMPARE(m_handler->AppExportDoc(kApp, "empty.log", (target + QStringLiteral(".empty")).toUtf8(), nullptr), 0);
+        QVERIFY(QFileInfo(target + QStringLiteral(".empty")).isFile());
+        QCOMPARE(QFileInfo(target + QStringLiteral(".empty")).size(), 0);
+
+        // What an add left behind when it never finished is no document, and the next add removes it.
+        const QString leftover = QStringLiteral(".crashed.bin.appshuttle-part");
+        TestData::writeFile(onDevice(leftover), "half");
+        QCOMPARE(m_handler->Load(), 0);
+        QTRY_VERIFY(app().documents.size() == 3);
+        for (const DocItemInfo &doc : app().documents)
+            QVERIFY2(!doc.name.endsWith(QStringLiteral(".appshuttle-part")), qPrintable(doc.name));
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("next.txt"), "next").toUtf8(), nullptr), 0);
+        QVERIFY(!deviceFolder().contains(leftover));
+    }
+
     void documentsOfStoreAppsOnCurrentDevices()
     {
         // iOS 17 vends only the Documents folder of App Store apps.

@@ -201,6 +201,8 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::newRow("list-garbage") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("garbage");
         QTest::newRow("list-dropped") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop");
+        // Gone before the request could be sent.
+        QTest::newRow("list-dropped-at-once") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop-0");
         QTest::newRow("springboard-garbage") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("garbage");
         QTest::newRow("springboard-dropped") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("drop");
     }
@@ -209,7 +211,8 @@ private slots:
         QFETCH(QString, service);
         QFETCH(QString, kind);
         start();
-        QVERIFY(m_device->fault(0, service.toStdString(), kind.toStdString(), kind == QLatin1String("drop") ? "3000" : ""));
+        const std::string arg = kind == QLatin1String("drop") ? "3000" : kind == QLatin1String("drop-0") ? "0" : "";
+        QVERIFY(m_device->fault(0, service.toStdString(), kind.section(QLatin1Char('-'), 0, 0).toStdString(), arg));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
         QElapsedTimer timer;
         timer.start();
@@ -391,6 +394,34 @@ private slots:
         QVERIFY(rc < 0 && rc != -1003);
         QVERIFY(task.sawStatus("Error", task.infos.empty() ? 0 : task.infos.back().percent));
         QVERIFY(!installedOnDevice(QStringLiteral("com.test.dropped")));
+    }
+
+    void smallPackagesThatUnpackBeyondTheFreeSpace()
+    {
+        // 48 MiB of saved data packs into a few hundred KB; the device has 20 MB.
+        start({0}, false);
+        QVERIFY(m_device->fault(0, "*", "freespace", QString::number(20 * 1000 * 1000).toStdString()));
+        VPackageBuilder builder(QStringLiteral("com.test.bomb"));
+        builder.setInfo(QStringLiteral("UIFileSharingEnabled"), true)
+            .addContainerFile(QStringLiteral("Documents/big.bin"), QByteArray(48 * 1024 * 1024, '\0'));
+        const QString pkg = package(QStringLiteral("bomb.ipa"), builder);
+        QVERIFY(QFileInfo(pkg).size() < 1024 * 1024);
+        RecordingTask task;
+        QCOMPARE(m_handler->AppInstall(pkg.toUtf8(), &task), -1009);
+        QVERIFY(!installedOnDevice(QStringLiteral("com.test.bomb")));
+        QVERIFY(staged().isEmpty());
+
+        // A store date that does not read is no date, not the year 2106.
+        QVERIFY(m_device->deviceCtl(0, "clear-faults"));
+        VPackageBuilder dated(QStringLiteral("com.test.dated"));
+        dated.setMetadata({{QStringLiteral("itemName"), QStringLiteral("Dated")},
+                           {QStringLiteral("purchaseDate"), QStringLiteral("not a date")},
+                           {QStringLiteral("releaseDate"), QStringLiteral("2014-13-45T99:00:00Z")}});
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("dated.ipa"), dated).toUtf8(), nullptr), -1003);
+        AppInfoItem item;
+        QVERIFY(m_handler->item(QStringLiteral("com.test.dated"), &item));
+        QCOMPARE(item.purchaseDate, qint64(0));
+        QCOMPARE(item.releaseDate, qint64(0));
     }
 
     void tableIsSafeToReadWhileTheWorkerChangesIt()
