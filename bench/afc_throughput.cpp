@@ -115,6 +115,12 @@ int main(int argc, char **argv)
     std::string udid;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf("usage: afc_throughput [--size MiB] [--socket PATH --udid UDID] [--min MBPS]\n"
+                        "AFC write and read throughput of libimobiledevice's client against the virtual device,\n"
+                        "64 KiB and 1 MiB chunks; with --min, exits 1 when a figure is below MBPS.\n");
+            return 0;
+        }
         if (!std::strcmp(argv[i], "--size") && hasValue)
             sizeMiB = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--min") && hasValue)

@@ -70,11 +70,21 @@ int main(int argc, char **argv)
     }
     int apps = 300;
     int megabytes = 200;
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--apps"))
-            apps = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--megabytes"))
-            megabytes = qMax(1, args[i + 1].toInt());
+    for (int i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == QLatin1String("--apps") && hasValue) {
+            apps = qMax(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--megabytes") && hasValue) {
+            megabytes = qMax(1, args[++i].toInt());
+        } else {
+            const bool help = args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h");
+            std::fprintf(help ? stdout : stderr,
+                         "usage: bench_apppage [--apps N] [--megabytes M]\n"
+                         "  The apps page offscreen on a virtual device with N apps (default 300): the time to a\n"
+                         "  populated icon view beside appshuttle-cli list, and the longest stall of the event loop\n"
+                         "  while an M MiB package (default 200) installs and another app exports.\n");
+            return help ? 0 : 2;
+        }
     }
 
     QTemporaryDir dir;

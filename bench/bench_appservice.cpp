@@ -1,9 +1,12 @@
 // The app service on the virtual device, beside ideviceinstaller doing the
-// same work where it can: loading the app list, installing a large package,
-// exporting it back, and a large document in and out. The virtual device
-// runs as its own process, so the peak memory printed is the program's own.
-//
-//   bench_appservice [--apps N] [--megabytes M]
+// same work in the same run: appshuttle-cli's list (text, and --json with
+// documents) at several app counts, installs of packages of several sizes on
+// a device with the first app count (the two clients take turns going first),
+// export, a document in and out, the time to the first list versus the last
+// icon, the peak memory of appshuttle-cli, and several devices installing at
+// once in one process. Each virtual device runs as its own process; the
+// in-process parts run in a child of this program, so every figure is the
+// measured program's own.
 
 #include "AppHandler.h"
 #include "AppTask.h"
@@ -20,14 +23,39 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+extern char **environ;
+
 namespace {
+
+void usage(FILE *to)
+{
+    std::fprintf(to,
+                 "usage: bench_appservice [--apps N,N...] [--install-mb M,M...] [--megabytes M] [--runs R]\n"
+                 "                        [--parallel N] [--parallel-mb M]\n"
+                 "  --apps         app counts of the list runs (default 300,1000)\n"
+                 "  --install-mb   package sizes installed on a device with the first app count (default 50,500)\n"
+                 "  --megabytes    size of the exported package and of the document (default 50)\n"
+                 "  --runs         runs per figure; the median is printed (default 5)\n"
+                 "  --parallel     devices installing at once in one process (default 8; 0 skips)\n"
+                 "  --parallel-mb  package size of that run (default 100)\n"
+                 "Needs ideviceinstaller on the PATH; appshuttle-cli and appshuttle-vdevice are taken\n"
+                 "from this program's folder.\n");
+}
 
 class QuietTask : public AppTask
 {
@@ -43,120 +71,187 @@ double seconds(const QElapsedTimer &t)
     return double(t.nsecsElapsed()) / 1e9;
 }
 
-double peakMegabytes()
+double median(std::vector<double> values)
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Runs ideviceinstaller against the virtual device; seconds, or -1 on failure.
-double ideviceinstaller(const QStringList &args)
+struct Run
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
+    double seconds = -1;   // -1: failed
+    double peakMb = 0;
+};
+
+// One program run, its output thrown away (or kept in outFile); wall time
+// and the child's own peak memory.
+Run runProgram(const QStringList &command, const QString &outFile = QString())
+{
+    std::vector<std::string> storage;
+    for (const QString &arg : command)
+        storage.push_back(arg.toStdString());
+    std::vector<char *> argv;
+    for (std::string &arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string out = outFile.isEmpty() ? std::string("/dev/null") : outFile.toStdString();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral("ideviceinstaller"), args);
-    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "ideviceinstaller %s: %s\n", qPrintable(args.join(QLatin1Char(' '))),
-                     p.readAll().trimmed().constData());
-        return -1;
+    pid_t pid = 0;
+    Run run;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        return run;
     }
-    return seconds(t);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed (status %d)\n", qPrintable(command.join(QLatin1Char(' '))), status);
+        return run;
+    }
+    run.seconds = seconds(t);
+    run.peakMb = double(usage.ru_maxrss) / 1024.0;
+    return run;
 }
 
-void row(const char *what, double mb, double ours, double theirs)
+struct Pair
 {
-    auto rate = [mb](double s) { return mb > 0 && s > 0 ? mb / s : 0.0; };
-    if (theirs > 0)
-        std::printf("%-34s %8.2f s %8.1f MB/s   ideviceinstaller %8.2f s %8.1f MB/s\n", what, ours, rate(ours), theirs,
-                    rate(theirs));
+    std::vector<double> ours, theirs;
+    double peakMb = 0;
+};
+
+// The two commands R times each, taking turns at going first.
+Pair alternate(const QStringList &ours, const QStringList &theirs, int runs)
+{
+    Pair pair;
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            const bool oursNow = (i + k) % 2 == 0;
+            const Run r = runProgram(oursNow ? ours : theirs);
+            (oursNow ? pair.ours : pair.theirs).push_back(r.seconds);
+            if (oursNow)
+                pair.peakMb = std::max(pair.peakMb, r.peakMb);
+        }
+    }
+    return pair;
+}
+
+void printPair(const QString &what, const Pair &p, double megabytes = 0)
+{
+    const double ours = median(p.ours);
+    const double theirs = median(p.theirs);
+    const double ratio = theirs > 0 ? ours / theirs : 0;
+    if (megabytes > 0)
+        std::printf("%-44s %8.3f s %7.1f MB/s  ideviceinstaller %8.3f s %7.1f MB/s  time ratio %.2f  peak %.1f MB\n",
+                    qPrintable(what), ours, megabytes / ours, theirs, megabytes / theirs, ratio, p.peakMb);
     else
-        std::printf("%-34s %8.2f s %8.1f MB/s\n", what, ours, rate(ours));
+        std::printf("%-44s %8.3f s  ideviceinstaller %8.3f s  ratio %.2f  peak %.1f MB\n", qPrintable(what), ours,
+                    theirs, ratio, p.peakMb);
+    std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+class Daemon
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    // Building the package happens in a child process so that its buffers do
-    // not count towards the memory figure.
-    if (args.size() == 4 && args[1] == QLatin1String("--make-package")) {
-        VPackageBuilder builder(QStringLiteral("com.bench.large"));
-        builder.setName(QStringLiteral("Large")).setExecutableSize(args[3].toLongLong() * 1024 * 1024, true);
-        return builder.write(args[2]) ? 0 : 1;
+public:
+    Daemon(const QString &folder, int devices, int apps)
+    {
+        m_socket = folder + QStringLiteral("/mux.sock");
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/appshuttle-vdevice"),
+                        {QStringLiteral("serve"), QStringLiteral("--socket"), m_socket, QStringLiteral("--state"),
+                         folder + QStringLiteral("/state"), QStringLiteral("--devices"), QString::number(devices),
+                         QStringLiteral("--apps"), QString::number(apps)});
+        QElapsedTimer wait;
+        wait.start();
+        while (!QFileInfo::exists(m_socket) && wait.elapsed() < 300000)
+            QThread::msleep(20);
+        qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + m_socket.toLocal8Bit());
     }
-    int apps = 300;
-    int megabytes = 200;
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--apps"))
-            apps = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--megabytes"))
-            megabytes = qMax(1, args[i + 1].toInt());
+    ~Daemon()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(10000);
+    }
+    bool ok() const { return QFileInfo::exists(m_socket); }
+    // CPU seconds the virtual device has used so far (user + system).
+    double cpuSeconds() const
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            return -1;
+        return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
+    // The UDIDs, as Debian's idevice_id lists them.
+    QStringList udids()
+    {
+        QProcess list;
+        list.start(QStringLiteral("idevice_id"), {QStringLiteral("-l")});
+        list.waitForFinished(30000);
+        return QString::fromLatin1(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
-    QTemporaryDir dir;
-    const QString socket = dir.path() + QStringLiteral("/mux.sock");
-    QProcess daemon;
-    daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    daemon.start(app.applicationDirPath() + QStringLiteral("/appshuttle-vdevice"),
-                 {QStringLiteral("serve"), QStringLiteral("--socket"), socket, QStringLiteral("--state"),
-                  dir.path() + QStringLiteral("/state"), QStringLiteral("--devices"), QStringLiteral("1"),
-                  QStringLiteral("--apps"), QString::number(apps)});
-    QElapsedTimer wait;
-    wait.start();
-    while (!QFileInfo::exists(socket) && wait.elapsed() < 120000)
-        QThread::msleep(20);
-    if (!QFileInfo::exists(socket)) {
-        std::fprintf(stderr, "the virtual device did not start\n");
+private:
+    QString m_socket;
+    QProcess m_process;
+};
+
+bool makePackage(const QString &path, int megabytes, const QString &bundleId = QStringLiteral("com.bench.large"))
+{
+    // In a child: the builder's buffers must not count towards anyone's memory.
+    return QProcess::execute(QCoreApplication::applicationFilePath(),
+                             {QStringLiteral("--make-package"), path, QString::number(megabytes), bundleId})
+        == 0;
+}
+
+// Child: the app service in this process. Load timings, export, a document
+// in and out.
+int inProcess(int megabytes, const QString &folder)
+{
+    const std::string id = FirstDevice::wait(30);
+    if (id.empty())
         return 1;
-    }
-    qputenv("USBMUXD_SOCKET_ADDRESS", "UNIX:" + socket.toLocal8Bit());
-    const std::string id = FirstDevice::wait(20);
-    if (id.empty()) {
-        std::fprintf(stderr, "the device never arrived\n");
-        return 1;
-    }
-    const QString udid = QString::fromStdString(id.substr(id.find('-') + 1));
-    const QStringList target{QStringLiteral("-u"), udid};
     AppHandler handler(QByteArray::fromStdString(id));
-    std::printf("virtual device %s, %d apps, %d MiB package and document\n\n", id.c_str(), apps, megabytes);
-
     QElapsedTimer t;
+    double listed = -1, lastIcon = -1;
+    int icons = 0;
+    QObject::connect(&handler, &AppHandler::data_loadcompleted, &handler,
+                     [&](const AppInfoItemMap &) { listed = seconds(t); }, Qt::DirectConnection);
+    QObject::connect(&handler, qOverload<AppInfoItem, DATACHANGED_REASON>(&AppHandler::data_itemchanged), &handler,
+                     [&](const AppInfoItem &, DATACHANGED_REASON reason) {
+                         if (reason == ICON_CHANGED) {
+                             lastIcon = seconds(t);
+                             ++icons;
+                         }
+                     },
+                     Qt::DirectConnection);
     t.start();
     const int loaded = handler.Load();
-    const double load = seconds(t);
-    const double list = ideviceinstaller(target + QStringList{QStringLiteral("-l")});
-    std::printf("%-34s %8.2f s (%d apps, icons and metadata; result %d)   ideviceinstaller -l %8.2f s\n",
-                "load the app list", load, int(handler.items().size()), loaded, list);
+    const double done = seconds(t);
+    std::printf("%-44s first list %.3f s, last icon %.3f s (%d icons), all in %.3f s (result %d)\n",
+                "load with icons and documents", listed, lastIcon, icons, done, loaded);
 
-    const QString package = dir.path() + QStringLiteral("/large.ipa");
-    if (QProcess::execute(app.applicationFilePath(), {QStringLiteral("--make-package"), package, QString::number(megabytes)}) != 0) {
-        std::fprintf(stderr, "package not built\n");
-        return 1;
-    }
-    const double packageMb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
     QuietTask task;
-    t.restart();
-    const int installed = handler.AppInstall(package.toUtf8(), &task);
-    const double install = seconds(t);
-    const QString exported = dir.path() + QStringLiteral("/exported.ipa");
-    t.restart();
-    const int archived = handler.AppArchive("com.bench.large", true, exported.toUtf8(), &task);
-    const double archive = seconds(t);
-    const double theirInstall = ideviceinstaller(target + QStringList{QStringLiteral("-i"), package});
-    QDir().mkpath(dir.path() + QStringLiteral("/theirs"));
-    const double theirArchive = ideviceinstaller(target + QStringList{QStringLiteral("-a"), QStringLiteral("com.bench.large"),
-                                                                      QStringLiteral("-o"), QStringLiteral("app_only"),
-                                                                      QStringLiteral("-o"), QStringLiteral("copy=") + dir.path() + QStringLiteral("/theirs"),
-                                                                      QStringLiteral("-o"), QStringLiteral("remove")});
-    row(qPrintable(QStringLiteral("install (result %1)").arg(installed)), packageMb, install, theirInstall);
-    row(qPrintable(QStringLiteral("export app only (result %1)").arg(archived)), packageMb, archive, theirArchive);
-
-    // A document of the same size into an app that shares files.
+    if (handler.canExportApps() && handler.items().contains(QStringLiteral("com.bench.large"))) {
+        const QString exported = folder + QStringLiteral("/exported.ipa");
+        t.restart();
+        const int archived = handler.AppArchive("com.bench.large", true, exported.toUtf8(), &task);
+        const double s = seconds(t);
+        const double mb = double(QFileInfo(exported).size()) / (1024.0 * 1024.0);
+        std::printf("%-44s %8.3f s %7.1f MB/s (result %d)\n", "export app only (in process)", s, mb / s, archived);
+    }
     QString sharing;
     const AppInfoItemMap items = handler.items();
     for (const AppInfoItem &item : items) {
@@ -165,7 +260,7 @@ int main(int argc, char **argv)
             break;
         }
     }
-    const QString document = dir.path() + QStringLiteral("/document.bin");
+    const QString document = folder + QStringLiteral("/document.bin");
     {
         QFile f(document);
         f.open(QIODevice::WriteOnly);
@@ -179,14 +274,216 @@ int main(int argc, char **argv)
     const int added = handler.AppAddDoc(sharing.toUtf8(), document.toUtf8(), &task);
     const double add = seconds(t);
     t.restart();
-    const int copied = handler.AppExportDoc(sharing.toUtf8(), "document.bin", (dir.path() + QStringLiteral("/back.bin")).toUtf8(), &task);
+    const int copied = handler.AppExportDoc(sharing.toUtf8(), "document.bin", (folder + QStringLiteral("/back.bin")).toUtf8(), &task);
     const double copy = seconds(t);
-    row(qPrintable(QStringLiteral("add a document (result %1)").arg(added)), double(megabytes), add, 0);
-    row(qPrintable(QStringLiteral("copy it back (result %1)").arg(copied)), double(megabytes), copy, 0);
-    std::printf("\npeak memory of this process: %.1f MB\n", peakMegabytes());
-
+    std::printf("%-44s %8.3f s %7.1f MB/s (result %d)\n", "add a document", add, megabytes / add, added);
+    std::printf("%-44s %8.3f s %7.1f MB/s (result %d)\n", "copy it back", copy, megabytes / copy, copied);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%-44s %.1f MB\n", "peak memory of the in-process run", double(usage.ru_maxrss) / 1024.0);
+    std::fflush(stdout);
     DVPT_Shutdown();
-    daemon.terminate();
-    daemon.waitForFinished(10000);
+    return 0;
+}
+
+// Child: one device installing alone, then every device at once.
+int parallelInstall(int devices, const QString &package)
+{
+    std::vector<std::string> ids = FirstDevice::waitAll(devices, 60);
+    if (int(ids.size()) < devices) {
+        std::fprintf(stderr, "only %d of %d devices arrived\n", int(ids.size()), devices);
+        return 1;
+    }
+    std::vector<std::unique_ptr<AppHandler>> handlers;
+    for (const std::string &id : ids)
+        handlers.push_back(std::make_unique<AppHandler>(QByteArray::fromStdString(id)));
+    for (auto &h : handlers)
+        h->setLoadParts(0);
+    QuietTask task;
+    QElapsedTimer t;
+    t.start();
+    const int alone = handlers[0]->AppInstall(package.toUtf8(), &task);
+    const double one = seconds(t);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    t.restart();
+    for (size_t i = 1; i < handlers.size(); ++i) {
+        threads.emplace_back([&, i] {
+            QuietTask own;
+            const int rc = handlers[i]->AppInstall(package.toUtf8(), &own);
+            if (rc != 0 && rc != -1003)
+                ++failures;
+        });
+    }
+    const int first = handlers[0]->AppInstall(package.toUtf8(), &task);
+    if (first != 0 && first != -1003)
+        ++failures;
+    for (std::thread &th : threads)
+        th.join();
+    const double all = seconds(t);
+    const double mb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%-44s one device %.2f s (result %d), %d at once %.2f s (%d failed): %.2f x one device's time;\n"
+                "%-44s this process used %.2f s of CPU in all, %.1f MB at most\n",
+                qPrintable(QStringLiteral("install %1 MB on several devices").arg(mb, 0, 'f', 0)), one, alone, devices,
+                all, int(failures), all / one, "", cpu, double(usage.ru_maxrss) / 1024.0);
+    std::fflush(stdout);
+    DVPT_Shutdown();
+    return 0;
+}
+
+QList<int> numbers(const QString &text)
+{
+    QList<int> list;
+    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        list << qMax(1, part.toInt());
+    return list;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 5 && args[1] == QLatin1String("--make-package")) {
+        VPackageBuilder builder(args[4]);
+        builder.setName(QStringLiteral("Large")).setExecutableSize(args[3].toLongLong() * 1024 * 1024, true);
+        return builder.write(args[2]) ? 0 : 1;
+    }
+    if (args.size() == 4 && args[1] == QLatin1String("--in-process"))
+        return inProcess(args[2].toInt(), args[3]);
+    if (args.size() == 4 && args[1] == QLatin1String("--parallel-install"))
+        return parallelInstall(args[2].toInt(), args[3]);
+
+    QList<int> appCounts{300, 1000};
+    QList<int> installSizes{50, 500};
+    int megabytes = 50;
+    int runs = 5;
+    int parallel = 8;
+    int parallelMb = 100;
+    for (int i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        const QString &a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            usage(stdout);
+            return 0;
+        }
+        if (!hasValue) {
+            usage(stderr);
+            return 2;
+        }
+        const QString value = args[++i];
+        if (a == QLatin1String("--apps"))
+            appCounts = numbers(value);
+        else if (a == QLatin1String("--install-mb"))
+            installSizes = numbers(value);
+        else if (a == QLatin1String("--megabytes"))
+            megabytes = qMax(1, value.toInt());
+        else if (a == QLatin1String("--runs"))
+            runs = qMax(1, value.toInt());
+        else if (a == QLatin1String("--parallel"))
+            parallel = qMax(0, value.toInt());
+        else if (a == QLatin1String("--parallel-mb"))
+            parallelMb = qMax(1, value.toInt());
+        else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (appCounts.isEmpty()) {
+        usage(stderr);
+        return 2;
+    }
+
+    const QString cli = app.applicationDirPath() + QStringLiteral("/appshuttle-cli");
+    // The devices' folders in memory when there is room: a virtual device
+    // writing every package to disk twice measures the disk, not a client.
+    const QString shm = QStringLiteral("/dev/shm");
+    const bool inMemory = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable();
+    const std::unique_ptr<QTemporaryDir> temporary(inMemory ? new QTemporaryDir(shm + QStringLiteral("/bench_appservice-XXXXXX"))
+                                                            : new QTemporaryDir);
+    QTemporaryDir &dir = *temporary;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    std::printf("virtual devices' folders in %s\n", qPrintable(dir.path()));
+    std::printf("medians of %d runs; ratios are appshuttle-cli's time over ideviceinstaller's\n\n", runs);
+    for (int index = 0; index < appCounts.size(); ++index) {
+        const int apps = appCounts[index];
+        const QString folder = dir.path() + QStringLiteral("/apps%1").arg(apps);
+        QDir().mkpath(folder);
+        Daemon daemon(folder, 1, apps);
+        const QStringList udids = daemon.udids();
+        if (!daemon.ok() || udids.isEmpty()) {
+            std::fprintf(stderr, "the virtual device did not start\n");
+            return 1;
+        }
+        const QString udid = udids.first();
+        const QStringList idi{QStringLiteral("ideviceinstaller"), QStringLiteral("-u"), udid};
+        const QStringList ours{cli, QStringLiteral("-d"), udid};
+        std::printf("-- virtual device with %d apps\n", apps);
+        printPair(QStringLiteral("list, %1 apps").arg(apps), alternate(ours + QStringList{QStringLiteral("list")},
+                                                                         idi + QStringList{QStringLiteral("-l")}, runs));
+        printPair(QStringLiteral("list --json with documents, %1 apps").arg(apps),
+                  alternate(ours + QStringList{QStringLiteral("list"), QStringLiteral("--json")},
+                            idi + QStringList{QStringLiteral("-l")}, runs));
+        if (index == 0) {
+            for (int size : installSizes) {
+                const QString package = folder + QStringLiteral("/large%1.ipa").arg(size);
+                if (!makePackage(package, size)) {
+                    std::fprintf(stderr, "package not built\n");
+                    return 1;
+                }
+                const double mb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
+                printPair(QStringLiteral("install %1 MB on %2 apps").arg(mb, 0, 'f', 0).arg(apps),
+                          alternate(ours + QStringList{QStringLiteral("install"), package, QStringLiteral("--replace")},
+                                    idi + QStringList{QStringLiteral("-i"), package}, runs),
+                          mb);
+                QFile::remove(package);
+            }
+            // Export and documents: the package of the export's size installed.
+            const QString package = folder + QStringLiteral("/export.ipa");
+            if (makePackage(package, megabytes) && runProgram(ours + QStringList{QStringLiteral("install"), package, QStringLiteral("--replace")}).seconds > 0) {
+                const double mb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
+                QDir().mkpath(folder + QStringLiteral("/ours"));
+                QDir().mkpath(folder + QStringLiteral("/theirs"));
+                printPair(QStringLiteral("export %1 MB").arg(mb, 0, 'f', 0),
+                          alternate(ours + QStringList{QStringLiteral("export"), QStringLiteral("com.bench.large"),
+                                                       QStringLiteral("--to"), folder + QStringLiteral("/ours")},
+                                    idi + QStringList{QStringLiteral("-a"), QStringLiteral("com.bench.large"),
+                                                      QStringLiteral("-o"), QStringLiteral("app_only"),
+                                                      QStringLiteral("-o"), QStringLiteral("copy=") + folder + QStringLiteral("/theirs"),
+                                                      QStringLiteral("-o"), QStringLiteral("remove")},
+                                    runs),
+                          mb);
+            }
+        }
+        const Run child = runProgram({app.applicationFilePath(), QStringLiteral("--in-process"), QString::number(megabytes), folder},
+                                     folder + QStringLiteral("/inprocess.txt"));
+        QFile report(folder + QStringLiteral("/inprocess.txt"));
+        if (child.seconds > 0 && report.open(QIODevice::ReadOnly))
+            std::printf("%s", report.readAll().constData());
+        std::printf("\n");
+    }
+    if (parallel > 0) {
+        const QString folder = dir.path() + QStringLiteral("/parallel");
+        QDir().mkpath(folder);
+        Daemon daemon(folder, parallel, 1);
+        const QString package = folder + QStringLiteral("/p.ipa");
+        if (daemon.ok() && makePackage(package, parallelMb)) {
+            const Run child = runProgram({app.applicationFilePath(), QStringLiteral("--parallel-install"), QString::number(parallel), package},
+                                         folder + QStringLiteral("/parallel.txt"));
+            QFile report(folder + QStringLiteral("/parallel.txt"));
+            if (child.seconds > 0 && report.open(QIODevice::ReadOnly))
+                std::printf("%s", report.readAll().constData());
+            std::printf("%-44s the virtual devices used %.2f s of CPU (they share this machine's cores)\n", "",
+                        daemon.cpuSeconds());
+        }
+    }
     return 0;
 }

@@ -122,11 +122,20 @@ int main(int argc, char **argv)
     int megabytes = 128;
     int opens = 200;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--megabytes"))
-            megabytes = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--opens"))
-            opens = qMax(1, args[i + 1].toInt());
+    for (int i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == QLatin1String("--megabytes") && hasValue) {
+            megabytes = qMax(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--opens") && hasValue) {
+            opens = qMax(1, args[++i].toInt());
+        } else {
+            const bool help = args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h");
+            std::fprintf(help ? stdout : stderr,
+                         "usage: bench_devicelink [--megabytes N] [--opens N]\n"
+                         "Service opening on an open virtual device, and media throughput of our AFC client\n"
+                         "beside libimobiledevice's.\n");
+            return help ? 0 : 2;
+        }
     }
 
     QTemporaryDir dir;

@@ -79,6 +79,8 @@ public:
             bool ok = false;
             if (replyFaulted()) {
                 ok = skipPayload(header.payloadLength()) && faultReply(header.packetNum);
+            } else if (int64_t(header.operation) == m_conn.faults().failAfcOp) {
+                ok = skipPayload(header.payloadLength()) && status(header.packetNum, Afc::IoError);
             } else if (header.operation == Afc::OpFileWrite) {
                 ok = fileWrite(header, data);
             } else {

@@ -93,8 +93,9 @@ bool addTree(zip_t *zip, const QString &dir, const QString &prefix, const QStrin
             zip_source_free(source);
             return false;
         }
-        // Speed over size: archives only cross a local socket.
-        zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
+        // Stored: archives only cross a local socket, and compressing here
+        // would make the device, not the client, the slow end of a benchmark.
+        zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0);
     }
     return true;
 }

@@ -4,9 +4,15 @@
 #include <QFile>
 #include <QUuid>
 
-#include <cstdio>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
 
 namespace {
 // libplist 2.x keeps dates as seconds since 2001-01-01.
@@ -25,12 +31,64 @@ PlistPtr VAppPlist::parse(const QByteArray &bytes)
     return makePlistPtr(node);
 }
 
+namespace {
+
+// Parsed files by path, each with the identity of the file it came from: a
+// device answers Browse and the home screen from every app's Info.plist and
+// record, and parsing them again for every request made the virtual device
+// the slow end of every list. A file that changed is read again.
+struct CachedFile
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {};
+    std::shared_ptr<std::remove_pointer_t<plist_t>> node;
+};
+
+constexpr size_t kMaxCachedFiles = 20000;
+std::mutex g_cacheMutex;
+std::unordered_map<std::string, CachedFile> g_cache;
+
+bool sameFile(const CachedFile &c, const struct stat &st)
+{
+    return c.device == st.st_dev && c.inode == st.st_ino && c.size == st.st_size
+        && c.modified.tv_sec == st.st_mtim.tv_sec && c.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+} // namespace
+
 PlistPtr VAppPlist::readFile(const QString &path, qint64 maxBytes)
 {
+    const std::string key = QFile::encodeName(path).toStdString();
+    struct stat st = {};
+    if (::stat(key.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes)
+        return makePlistPtr();
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        const auto it = g_cache.find(key);
+        if (it != g_cache.end() && sameFile(it->second, st))
+            return makePlistPtr(it->second.node ? plist_copy(it->second.node.get()) : nullptr);
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes)
         return makePlistPtr();
-    return parse(file.read(maxBytes));
+    PlistPtr node = parse(file.read(maxBytes));
+    // Only a file that did not change while it was read is remembered.
+    struct stat after = {};
+    CachedFile entry;
+    entry.device = st.st_dev;
+    entry.inode = st.st_ino;
+    entry.size = st.st_size;
+    entry.modified = st.st_mtim;
+    if (::stat(key.c_str(), &after) == 0 && sameFile(entry, after)) {
+        entry.node.reset(node ? plist_copy(node.get()) : nullptr, &plist_free);
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        if (g_cache.size() >= kMaxCachedFiles)
+            g_cache.clear();
+        g_cache[key] = std::move(entry);
+    }
+    return node;
 }
 
 QByteArray VAppPlist::toXml(plist_t node)

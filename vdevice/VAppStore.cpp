@@ -200,7 +200,7 @@ QByteArray VAppStore::sinfIn(const QString &bundle)
 QByteArray VAppStore::iconPng(const QString &identifier) const
 {
     const QString bundle = bundleDir(identifier);
-    PlistPtr info = infoPlist(identifier);
+    PlistPtr info = readInfo(bundle);
     if (bundle.isEmpty() || !info)
         return QByteArray();
     for (QString name : iconNames(info.get())) {

@@ -56,6 +56,8 @@ public:
     QString bundleDir(const QString &identifier) const;
 
     PlistPtr infoPlist(const QString &identifier) const;   // null when unreadable
+    // The Info.plist of a bundle folder found with bundleDir (null when unreadable).
+    static PlistPtr readInfo(const QString &bundleDir);
     QString applicationType(const QString &identifier) const;
     bool isFileSharingEnabled(const QString &identifier) const;
     // An app from the store: it carries metadata or a signature.
@@ -83,7 +85,6 @@ public:
 
 private:
     PlistPtr record(const QString &identifier) const;
-    static PlistPtr readInfo(const QString &bundleDir);
     static QByteArray sinfIn(const QString &bundleDir);
     qint64 dataUsage(const QString &identifier, const QString &bundleFolder) const;
 

@@ -47,11 +47,17 @@ bool VFaults::apply(const std::string &kind, const std::string &arg, std::string
         garbageReply = true;
     } else if (kind == "hugelength") {
         hugeLength = true;
+    } else if (kind == "failop") {
+        if (!parseNumber(arg, &number) || number > 0xffff) {
+            *error = "failop needs an AFC operation number";
+            return false;
+        }
+        failAfcOp = int(number);
     } else if (kind == "ssl") {
         tls = true;
     } else {
         *error = "unknown fault kind: " + kind
-            + " (drop, error, freespace, delay, garbage, hugelength, ssl)";
+            + " (drop, error, freespace, delay, garbage, hugelength, failop, ssl)";
         return false;
     }
     return true;
@@ -70,4 +76,6 @@ void VFaults::merge(const VFaults &other)
     garbageReply = garbageReply || other.garbageReply;
     hugeLength = hugeLength || other.hugeLength;
     tls = tls || other.tls;
+    if (other.failAfcOp >= 0)
+        failAfcOp = other.failAfcOp;
 }

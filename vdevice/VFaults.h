@@ -14,6 +14,8 @@
 //   delay MS      wait MS milliseconds before each write of a reply or chunk
 //   garbage       send a reply that does not parse, then close
 //   hugelength    send a length header far beyond any sane size, then close
+//   failop N      AFC answers every request of operation N (decimal) with an
+//                 I/O error status, everything else as usual
 //   ssl           the service speaks TLS: StartService answers EnableServiceSSL
 //                 true and the service connection starts in TLS right after
 //                 usbmuxd's Connect (not for lockdown, whose TLS is the session's)
@@ -30,11 +32,12 @@ struct VFaults
     bool garbageReply = false;
     bool hugeLength = false;
     bool tls = false;
+    int failAfcOp = -1;            // -1: every AFC operation works
 
     bool any() const
     {
         return dropAfterBytes >= 0 || !errorReply.empty() || freeSpace >= 0 || delayMs > 0
-            || garbageReply || hugeLength || tls;
+            || garbageReply || hugeLength || tls || failAfcOp >= 0;
     }
     // Applies one fault; false (with a reason) for an unknown kind or bad argument.
     bool apply(const std::string &kind, const std::string &arg, std::string *error);

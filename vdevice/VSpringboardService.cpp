@@ -9,8 +9,15 @@
 
 #include "DiagLog.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+
+#include <sys/stat.h>
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 namespace {
 const VServiceRegistration registration("com.apple.springboardservices",
@@ -50,19 +57,86 @@ void VSpringboardService::serve()
     }
 }
 
+namespace {
+
+// What the home screen shows of an app, kept with the identity of the app's
+// folder and of its Info.plist: an unchanged app costs two stats instead of
+// finding its bundle and reading its Info.plist again.
+struct HomeScreenEntry
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec folderModified = {};
+    QString bundle;
+    struct timespec plistModified = {};
+    QString name;
+    QString version;
+    qint64 iconModified = 0;
+};
+
+std::mutex g_entriesMutex;
+std::unordered_map<std::string, HomeScreenEntry> g_entries;
+constexpr size_t kMaxEntries = 20000;
+
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+} // namespace
+
 plist_t VSpringboardService::appItem(const VAppStore &store, const QString &identifier)
 {
-    PlistPtr info = store.infoPlist(identifier);
-    QString name = VAppPlist::string(info.get(), "CFBundleDisplayName");
-    if (name.isEmpty())
-        name = VAppPlist::string(info.get(), "CFBundleName", identifier);
+    const std::string folder = QFile::encodeName(store.appDir(identifier)).toStdString();
+    struct stat folderStat = {};
+    const bool folderKnown = VAppStore::validIdentifier(identifier) && ::stat(folder.c_str(), &folderStat) == 0;
+    HomeScreenEntry entry;
+    bool cached = false;
+    if (folderKnown) {
+        std::lock_guard<std::mutex> lock(g_entriesMutex);
+        const auto it = g_entries.find(folder);
+        if (it != g_entries.end() && it->second.device == folderStat.st_dev && it->second.inode == folderStat.st_ino
+            && sameTime(it->second.folderModified, folderStat.st_mtim)) {
+            entry = it->second;
+            cached = true;
+        }
+    }
+    if (cached) {
+        struct stat plistStat = {};
+        const std::string plist = QFile::encodeName(entry.bundle + QStringLiteral("/Info.plist")).toStdString();
+        cached = ::stat(plist.c_str(), &plistStat) == 0 && sameTime(entry.plistModified, plistStat.st_mtim);
+    }
+    if (!cached) {
+        // The bundle is looked up once for everything below.
+        entry = HomeScreenEntry();
+        entry.bundle = store.bundleDir(identifier);
+        PlistPtr info = VAppStore::readInfo(entry.bundle);
+        entry.name = VAppPlist::string(info.get(), "CFBundleDisplayName");
+        if (entry.name.isEmpty())
+            entry.name = VAppPlist::string(info.get(), "CFBundleName", identifier);
+        entry.version = VAppPlist::string(info.get(), "CFBundleVersion");
+        struct stat plistStat = {};
+        const std::string plist = QFile::encodeName(entry.bundle + QStringLiteral("/Info.plist")).toStdString();
+        if (!entry.bundle.isEmpty() && ::stat(plist.c_str(), &plistStat) == 0) {
+            entry.plistModified = plistStat.st_mtim;
+            entry.iconModified = qint64(plistStat.st_mtim.tv_sec);
+        }
+        if (folderKnown && info && !entry.bundle.isEmpty()) {
+            entry.device = folderStat.st_dev;
+            entry.inode = folderStat.st_ino;
+            entry.folderModified = folderStat.st_mtim;
+            std::lock_guard<std::mutex> lock(g_entriesMutex);
+            if (g_entries.size() >= kMaxEntries)
+                g_entries.clear();
+            g_entries[folder] = entry;
+        }
+    }
     plist_t item = plist_new_dict();
     VAppPlist::setString(item, "displayIdentifier", identifier);
-    VAppPlist::setString(item, "displayName", name);
+    VAppPlist::setString(item, "displayName", entry.name);
     VAppPlist::setString(item, "bundleIdentifier", identifier);
-    VAppPlist::setString(item, "bundleVersion", VAppPlist::string(info.get(), "CFBundleVersion"));
-    const QFileInfo plistFile(store.bundleDir(identifier) + QStringLiteral("/Info.plist"));
-    VAppPlist::setNode(item, "iconModDate", VAppPlist::newDate(plistFile.lastModified().toSecsSinceEpoch()));
+    VAppPlist::setString(item, "bundleVersion", entry.version);
+    VAppPlist::setNode(item, "iconModDate", VAppPlist::newDate(entry.iconModified));
     return item;
 }
 

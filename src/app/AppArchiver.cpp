@@ -1,9 +1,12 @@
 #include "AppArchiver.h"
 
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppMessages.h"
 #include "AppTable.h"
 #include "AppTask.h"
+#include "ChunkCopy.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "IPodDeviceInfo.h"
 #include "PlistFrame.h"
@@ -16,18 +19,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cstdio>
 #include <vector>
 
-namespace {
 
-constexpr uint32_t kChunk = 65535;
-
-} // namespace
-
-AppArchiver::AppArchiver(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppArchiver::AppArchiver(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
@@ -42,12 +42,12 @@ QString AppArchiver::exportFileName(const std::string &appId, bool appOnly) cons
 int AppArchiver::removeArchive(const std::string &appId, AppTask *task)
 {
     const PlistPtr command = InstallProxy::appCommand("RemoveArchive", appId);
-    return InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_WHOLE);
+    return InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_WHOLE);
 }
 
 int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task)
 {
-    if (!m_handler->canExportApps()) {
+    if (!m_ctx.canExportApps()) {
         DIAG_LOG("the device's iOS no longer archives apps: export refused");
         return -1010;
     }
@@ -58,7 +58,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     AppRecord record;
     m_table->find(appId, &record);
     const double size = double(record.appSize) + (appOnly ? 0.0 : double(record.documentSize));
-    if (!hasEnoughSpace(m_handler->deviceId(), size))
+    if (!hasEnoughSpace(m_ctx.deviceId(), size))
         return -1009;
 
     removeArchive(appId, nullptr);
@@ -68,7 +68,7 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     if (appOnly)
         plist_dict_set_item(options, "ArchiveType", plist_new_string("ApplicationOnly"));
     plist_dict_set_item(command.get(), "ClientOptions", options);
-    int result = InstallProxy::run(m_handler->deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
+    int result = InstallProxy::run(m_ctx.deviceId(), command.get(), task, RECV_STATUS_FIRST_HALF);
     if (result != 0) {
         DIAG_ERROR();
         removeArchive(appId, nullptr);
@@ -76,11 +76,21 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
     }
 
     // The package appears under its name only complete and tagged.
+    // Its temporary name is this export's own, so two exports of one app
+    // into one folder never write into each other's file.
     const QString target = QString::fromUtf8(targetPath);
-    const QString temporary = target + QLatin1String(".tmp");
+    QTemporaryFile reserved(QFileInfo(target).absolutePath() + QStringLiteral("/.appshuttle-export-XXXXXX"));
+    reserved.setAutoRemove(false);
+    if (!reserved.open()) {
+        DIAG_LOG("temporary file not created");
+        removeArchive(appId, nullptr);
+        return -2;
+    }
+    const QString temporary = reserved.fileName();
+    reserved.close();
     result = copyArchive(appId, temporary, task);
     // Tagged with the UDID, which survives a replug (the usbmux number does not).
-    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_handler->udid().constData()) != 0) {
+    if (result == 0 && ipod_zip_append(QFile::encodeName(temporary).constData(), m_ctx.udid().constData()) != 0) {
         DIAG_LOG("package not tagged");
         result = -2;
     }
@@ -96,58 +106,26 @@ int AppArchiver::archive(const std::string &appId, bool appOnly, const QByteArra
 
 int AppArchiver::copyArchive(const std::string &appId, const QString &localPath, AppTask *task)
 {
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     const std::string path = id.toStdString() + "/ApplicationArchives/" + appId + ".zip";
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopen(id.constData(), path.c_str(), "rb", &ref);
+    DeviceFile remote = DeviceFile::inMedia(id);
+    int result = remote.open(path, "rb");
     if (result != 0)
         return result;
-    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 2);
-    const int64_t end = zorn_dvpt_FileTell(id.constData(), ref);
-    zorn_dvpt_FileRefSeek(id.constData(), ref, 0, 0);
-    if (end <= 0) {
-        // An empty archive holds no app: that is no export.
-        zorn_dvpt_FileClose(id.constData(), ref);
-        DIAG_LOG("the device's archive is empty");
+    uint64_t size = 0;
+    if (remote.size(&size) != 0 || size == 0) {
+        // An empty archive holds no app, and an unknown size is none: no export.
+        DIAG_LOG("the device's archive is empty or its size unknown");
         return -2;
     }
-    const uint64_t size = uint64_t(end);
     QFile local(localPath);
     if (!local.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        zorn_dvpt_FileClose(id.constData(), ref);
         DIAG_LOG("local file not created");
         return -2;
     }
     TaskReporter reporter(task, RECV_STATUS_SECOND_HALF);
-    std::vector<char> chunk(kChunk);
-    uint64_t done = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        uint32_t n = kChunk;
-        if (zorn_dvpt_FileRefRead(id.constData(), ref, chunk.data(), &n) != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
-            result = -2;
-            break;
-        }
-        if (n == 0) {
-            result = done == size ? 0 : -2;
-            if (result != 0)
-                DIAG_LOG("archive ended early");
-            break;
-        }
-        if (local.write(chunk.data(), n) != qint64(n)) {
-            DIAG_LOG("local write failed");
-            result = -2;
-            break;
-        }
-        done += n;
-        reporter.progress(done, size);
-    }
-    zorn_dvpt_FileClose(id.constData(), ref);
+    result = ChunkCopy::run(ChunkCopy::from(remote), ChunkCopy::to(local), size, reporter, -2, task);
+    remote.close();
     if (!local.flush())
         result = result ? result : -2;
     local.close();
@@ -162,7 +140,7 @@ int AppArchiver::copyArchive(const std::string &appId, const QString &localPath,
 
 int AppArchiver::exportToiTunes(const std::string &appId, bool appOnly, AppTask *task)
 {
-    if (!m_handler->canExportApps()) {
+    if (!m_ctx.canExportApps()) {
         DIAG_LOG("the device's iOS no longer archives apps: export refused");
         return -1010;
     }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-class AppHandler;
+class AppContext;
 class AppTable;
 class AppTask;
 
@@ -15,7 +15,7 @@ class AppTask;
 class AppArchiver
 {
 public:
-    AppArchiver(AppHandler *handler, AppTable *table);
+    explicit AppArchiver(const AppContext &context);
 
     int archive(const std::string &appId, bool appOnly, const QByteArray &targetPath, AppTask *task);
     int removeArchive(const std::string &appId, AppTask *task);
@@ -26,6 +26,6 @@ private:
     // Copies ApplicationArchives/<id>.zip to localPath, reporting in mode 2.
     int copyArchive(const std::string &appId, const QString &localPath, AppTask *task);
 
-    AppHandler *m_handler;
+    const AppContext &m_ctx;
     AppTable *m_table;
 };

@@ -1,20 +1,24 @@
 #include "AppDocuments.h"
 
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppRecord.h"
 #include "AppTable.h"
 #include "AppTask.h"
+#include "ChunkCopy.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "TaskReporter.h"
 
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-constexpr qint64 kChunk = 65535;
+const char kPartialSuffix[] = ".appshuttle-part";
 
 QDateTime fromNanoseconds(uint64_t ns)
 {
@@ -23,18 +27,53 @@ QDateTime fromNanoseconds(uint64_t ns)
 
 } // namespace
 
-AppDocuments::AppDocuments(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppDocuments::AppDocuments(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
 std::string AppDocuments::fileName(const QByteArray &path)
 {
-    const int slash = qMax(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-    const QByteArray name = path.mid(slash + 1);
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     if (name.isEmpty() || name == "." || name == "..")
         return std::string();
     return name.toStdString();
+}
+
+std::string AppDocuments::partialName(const std::string &name)
+{
+    const size_t room = kMaxNameBytes - 1 - (sizeof(kPartialSuffix) - 1);
+    size_t cut = std::min(room, name.size());
+    // Never in the middle of a UTF-8 sequence.
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "." + name.substr(0, cut) + kPartialSuffix;
+}
+
+bool AppDocuments::isPartialName(const std::string &name)
+{
+    const size_t suffix = sizeof(kPartialSuffix) - 1;
+    return name.size() > suffix + 1 && name[0] == '.'
+        && name.compare(name.size() - suffix, suffix, kPartialSuffix) == 0;
+}
+
+void AppDocuments::removePartials(const QByteArray &deviceId, ServiceConnection *container)
+{
+    uint64_t dir = 0;
+    if (zorn_dvpt_DirectoryOpen(container->fileService, "/Documents", &dir) != 0)
+        return;
+    std::vector<std::string> partials;
+    const char *entry = nullptr;
+    while (zorn_dvpt_DirectoryRead(container->fileService, dir, &entry) == 0 && entry) {
+        if (isPartialName(entry))
+            partials.emplace_back(entry);
+    }
+    zorn_dvpt_DirectoryClose(container->fileService, dir);
+    for (const std::string &name : partials) {
+        const std::string path = deviceId.toStdString() + "/Documents/" + name;
+        if (DVPT_RemoveFileEx(container->fileService, path.c_str()) != 0)
+            DIAG_LOG("partial document not removed");
+    }
 }
 
 int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container, AppRecord *record)
@@ -47,19 +86,28 @@ int AppDocuments::list(const QByteArray &deviceId, ServiceConnection *container,
     const char *entry = nullptr;
     while (zorn_dvpt_DirectoryRead(container->fileService, dir, &entry) == 0 && entry) {
         const std::string name(entry);
-        if (name == "." || name == ".." || name.empty())
+        // An add that never finished is not a document.
+        if (name == "." || name == ".." || name.empty() || isPartialName(name))
             continue;
         DocRecord doc;
         doc.name = name;
         doc.path = prefix + name;
-        if (!DVPT_IsFileEx(doc.path.c_str(), container->fileService))
-            continue;
+        // One request per document: its kind, size and times together.
         uint64_t size = 0, modified = 0, created = 0;
-        if (zorn_dvpt_get_file_info(container->fileService, doc.path.c_str(), &size, &modified, &created) == 0) {
-            doc.size = size;
-            doc.modifiedTime = fromNanoseconds(modified);
-            doc.createdTime = fromNanoseconds(created);
+        int isFile = 0;
+        const int info = DVPT_GetFileInfoEx(container->fileService, doc.path.c_str(), &size, &modified, &created, &isFile);
+        if (info != 0) {
+            // A listing with holes is no listing.
+            DIAG_LOG("document not read: listing failed");
+            zorn_dvpt_DirectoryClose(container->fileService, dir);
+            record->documents.clear();
+            return info;
         }
+        if (!isFile)
+            continue;
+        doc.size = size;
+        doc.modifiedTime = fromNanoseconds(modified);
+        doc.createdTime = fromNanoseconds(created);
         record->documents.push_back(doc);
     }
     zorn_dvpt_DirectoryClose(container->fileService, dir);
@@ -72,9 +120,9 @@ ServicePtr AppDocuments::openContainer(const std::string &appId) const
 {
     // Devices from 8.3 on refuse the container of App Store apps but still
     // vend their Documents folder to File Sharing.
-    ServicePtr conn(m_handler->OpenConnection("VendContainer", appId.c_str()));
+    ServicePtr conn(m_ctx.openConnection("VendContainer", appId.c_str()));
     if (!conn)
-        conn.reset(m_handler->OpenConnection("VendDocuments", appId.c_str()));
+        conn.reset(m_ctx.openConnection("VendDocuments", appId.c_str()));
     return conn;
 }
 
@@ -95,8 +143,8 @@ void AppDocuments::announceAdded(const std::string &appId, const DocRecord &doc,
             r.sortDocuments();
         }, &item))
         return;
-    emit m_handler->data_app_docAdded(item, doc.toItem(), task);
-    emit m_handler->data_itemchanged(item, DOC_ICON_CHANGED, doc.toItem());
+    m_ctx.events()->docAdded(item, doc.toItem(), task);
+    m_ctx.events()->itemChanged(item, DOC_ICON_CHANGED, doc.toItem());
 }
 
 void AppDocuments::forget(const std::string &appId, const std::string &name)
@@ -114,8 +162,8 @@ void AppDocuments::forget(const std::string &appId, const std::string &name)
     }, &item);
     if (!found)
         return;
-    emit m_handler->data_itemchanged(item, DOC_REMOVED, removed.toItem());
-    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    m_ctx.events()->itemChanged(item, DOC_REMOVED, removed.toItem());
+    m_ctx.events()->itemChanged(item, DOCSIZE_CHANGED);
     m_table->update(appId, [&](AppRecord &r) {
         for (auto it = r.documents.begin(); it != r.documents.end(); ++it) {
             if (it->name == name) {
@@ -146,8 +194,9 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
         return -1;
     }
     const int fs = container->fileService;
-    const std::string prefix = m_handler->deviceId().toStdString() + "/Documents/";
+    const std::string prefix = m_ctx.deviceId().toStdString() + "/Documents/";
     const std::string path = prefix + name;
+    removePartials(m_ctx.deviceId(), container.get());
 
     DocRecord previous;
     bool replacing = false;
@@ -169,9 +218,9 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
 
     // The new content goes to a hidden name first, so an existing document
     // stays whole until the copy is complete.
-    const std::string partial = prefix + "." + name + ".appshuttle-part";
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopenEx(fs, partial.c_str(), "wb", &ref);
+    const std::string partial = prefix + partialName(name);
+    DeviceFile remote = DeviceFile::inContainer(fs);
+    int result = remote.open(partial, "wb");
     if (result != 0) {
         if (replacing)
             announceAdded(appId, previous, nullptr);
@@ -185,49 +234,23 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
     announceAdded(appId, doc, task);
 
     TaskReporter reporter(task, RECV_STATUS_WHOLE);
-    std::vector<char> chunk(kChunk);
-    qint64 sent = 0;
-    result = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        const qint64 n = local.read(chunk.data(), kChunk);
-        if (n < 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "fread Error");
-            result = -3;
-            break;
-        }
-        if (n == 0)
-            break;
-        result = zorn_dvpt_FileRefWriteEx(fs, ref, chunk.data(), uint32_t(n));
-        if (result != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefWriteEx Error");
-            break;
-        }
-        sent += n;
-        if (sent >= total)
-            break;
+    // Views show the size growing, one step per whole percent.
+    const auto progress = [&](uint64_t sent) {
         const int percent = int(float(sent) / float(total) * 100.0f);
-        if (percent != reporter.lastPercent()) {
-            DocRecord progressed = doc;
-            progressed.size = uint64_t(sent);
-            AppInfoItem item;
-            m_table->updateItem(appId, [&](AppRecord &r) {
-                if (DocRecord *d = r.document(name))
-                    d->size = uint64_t(sent);
-            }, &item);
-            reporter.report("DownLoad", percent);
-            emit m_handler->data_itemchanged(item, DOC_SIZE_CHANGED, progressed.toItem());
-        }
-    }
-    if (result == 0 && (sent != total || !local.atEnd())) {
-        DIAG_LOG("local file changed while it was read");
-        result = -3;
-    }
-    const int closed = zorn_dvpt_FileCloseEx(fs, ref);
+        if (percent == reporter.lastPercent())
+            return;
+        DocRecord progressed = doc;
+        progressed.size = sent;
+        AppInfoItem item;
+        m_table->updateItem(appId, [&](AppRecord &r) {
+            if (DocRecord *d = r.document(name))
+                d->size = sent;
+        }, &item);
+        reporter.report("DownLoad", percent);
+        m_ctx.events()->itemChanged(item, DOC_SIZE_CHANGED, progressed.toItem());
+    };
+    result = ChunkCopy::run(ChunkCopy::from(local, -3), ChunkCopy::to(remote), uint64_t(total), reporter, -3, task, progress);
+    const int closed = remote.close();
     if (result == 0 && closed != 0)
         result = closed;
     if (result == 0 && (result = DVPT_RenameFileEx(fs, partial.c_str(), path.c_str())) != 0)
@@ -256,8 +279,8 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
             d->createdTime = doc.createdTime;
         }
     }, &item);
-    emit m_handler->data_itemchanged(item, DOC_CREATED_CHANGED, doc.toItem());
-    emit m_handler->data_itemchanged(item, DOCSIZE_CHANGED);
+    m_ctx.events()->itemChanged(item, DOC_CREATED_CHANGED, doc.toItem());
+    m_ctx.events()->itemChanged(item, DOCSIZE_CHANGED);
     return 0;
 }
 
@@ -275,54 +298,24 @@ int AppDocuments::exportTo(const std::string &appId, const QByteArray &docName, 
         return -1;
     }
     const int fs = container->fileService;
-    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
-    uint64_t ref = 0;
-    int result = zorn_dvpt_fopenEx(fs, path.c_str(), "rb", &ref);
+    const std::string path = m_ctx.deviceId().toStdString() + "/Documents/" + name;
+    DeviceFile remote = DeviceFile::inContainer(fs);
+    int result = remote.open(path, "rb");
     if (result != 0)
         return result;
+    // A size that cannot be read is no size: never a copy of nothing.
     uint64_t size = 0;
-    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 2);
-    zorn_dvpt_FileTellEx(fs, ref, &size);
-    zorn_dvpt_FileRefSeekEx(fs, ref, 0, 0);
-    if (size == 0) {
-        zorn_dvpt_FileCloseEx(fs, ref);
-        return 0;
-    }
+    if (remote.size(&size) != 0)
+        return -2;
     // Written beside the target and moved over it only when complete.
     QSaveFile target(QString::fromUtf8(targetPath));
     if (!target.open(QIODevice::WriteOnly)) {
-        zorn_dvpt_FileCloseEx(fs, ref);
         DIAG_LOG("local file not created");
         return -2;
     }
     TaskReporter reporter(task, RECV_STATUS_WHOLE);
-    std::vector<char> chunk(kChunk);
-    uint64_t done = 0;
-    for (;;) {
-        if (task && task->isCancelled()) {
-            DIAG_LOG("cancelled");
-            result = AppTask::kCancelled;
-            break;
-        }
-        uint32_t n = uint32_t(kChunk);
-        if (zorn_dvpt_FileRefReadEx(fs, ref, chunk.data(), &n) != 0) {
-            reporter.report("Error", qMax(0, reporter.lastPercent()), "zorn_dvpt_FileRefRead Error");
-            result = -2;
-            break;
-        }
-        if (n == 0) {
-            result = done == size ? 0 : -2;
-            break;
-        }
-        if (target.write(chunk.data(), n) != qint64(n)) {
-            DIAG_LOG("local write failed");
-            result = -2;
-            break;
-        }
-        done += n;
-        reporter.progress(done, size);
-    }
-    zorn_dvpt_FileCloseEx(fs, ref);
+    result = ChunkCopy::run(ChunkCopy::from(remote), ChunkCopy::to(target), size, reporter, -2, task);
+    remote.close();
     if (result == 0 && !target.commit()) {
         DIAG_LOG("local file not completed");
         result = -2;
@@ -347,7 +340,7 @@ int AppDocuments::remove(const std::string &appId, const QByteArray &docName)
         DIAG_LOG("container not opened");
         return -1;
     }
-    const std::string path = m_handler->deviceId().toStdString() + "/Documents/" + name;
+    const std::string path = m_ctx.deviceId().toStdString() + "/Documents/" + name;
     const int result = DVPT_RemoveFileEx(container->fileService, path.c_str());
     if (result == 0)
         forget(appId, name);

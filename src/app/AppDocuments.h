@@ -6,7 +6,7 @@
 
 #include <string>
 
-class AppHandler;
+class AppContext;
 class AppTable;
 class AppTask;
 struct AppRecord;
@@ -17,7 +17,7 @@ struct DocRecord;
 class AppDocuments
 {
 public:
-    AppDocuments(AppHandler *handler, AppTable *table);
+    explicit AppDocuments(const AppContext &context);
 
     // Lists the regular files of /Documents into the record (sorted).
     // 0, or the result of opening the folder.
@@ -27,8 +27,14 @@ public:
     int exportTo(const std::string &appId, const QByteArray &docName, const QByteArray &targetPath, AppTask *task);
     int remove(const std::string &appId, const QByteArray &docName);
 
-    // The file name part of a document path; empty when it names no file.
+    // The file name part of a document path (after its last "/"; a
+    // backslash is part of a name); empty when it names no file.
     static std::string fileName(const QByteArray &path);
+    // The hidden name a new document is written under until it is complete:
+    // within the file system's name limit whatever the final name's length.
+    static std::string partialName(const std::string &name);
+    static bool isPartialName(const std::string &name);
+    static constexpr size_t kMaxNameBytes = 255;
 
 private:
     ServicePtr openContainer(const std::string &appId) const;
@@ -36,7 +42,9 @@ private:
     void forget(const std::string &appId, const std::string &name);
     void announceAdded(const std::string &appId, const DocRecord &doc, AppTask *task);
     void refreshTimes(ServiceConnection *container, DocRecord *doc) const;
+    // Removes what an add that never finished left in /Documents.
+    static void removePartials(const QByteArray &deviceId, ServiceConnection *container);
 
-    AppHandler *m_handler;
+    const AppContext &m_ctx;
     AppTable *m_table;
 };

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppInfoItem.h"
 #include "IPodDeviceInfo.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -27,7 +31,7 @@ struct ServiceConnection;
 //   or the negative code of a device file function.
 // Results reach the models through the data_* signals (queued, by value).
 // The app table may be read from any thread (snapshots under a mutex).
-class AppHandler : public QObject
+class AppHandler : public QObject, private AppEvents
 {
     Q_OBJECT
 public:
@@ -48,7 +52,23 @@ public:
     AppInfoItemMap items() const;
     bool item(const QString &appId, AppInfoItem *out) const;
 
+    // What a load fetches after the list (which always comes first and
+    // alone makes "loaded"): the rest arrives as item changes. Installs
+    // fetch the same for the installed app.
+    enum LoadPart {
+        LoadNames = AppContext::LoadNames,
+        LoadIcons = AppContext::LoadIcons,
+        LoadDocuments = AppContext::LoadDocuments,
+        LoadEverything = AppContext::LoadEverything
+    };
+    void setLoadParts(int parts) { m_loadParts = parts; }
+    int loadParts() const { return m_loadParts; }
+
+    // The whole list (Browse).
     int Load();
+    // Only the named apps (Lookup): the table then holds those of them the
+    // device has.
+    int LoadApps(const QStringList &appIds);
     int AppInstall(const QByteArray &packagePath, AppTask *task);
     int AppUninstall(const QByteArray &appId, AppTask *task);
     int AppArchive(const QByteArray &appId, bool appOnly, const QByteArray &targetPath, AppTask *task);
@@ -64,6 +84,9 @@ public:
 
     // A house-arrest connection vended for the app ("VendContainer"), or null.
     ServiceConnection *OpenConnection(const char *command, const char *appId);
+    // What the jobs (loader, installer, archiver, documents) work with; its
+    // results come back here and leave as the signals below.
+    const AppContext &context() const { return *m_context; }
 
 signals:
     void data_loadcompleted(AppInfoItemMap itemMap);
@@ -74,7 +97,16 @@ signals:
     void data_app_docAdded(AppInfoItem item, DocItemInfo docItemInfo, AppTask *pTask);
 
 private:
+    void loadCompleted(const AppInfoItemMap &items) override;
+    void itemAdded(const AppInfoItem &item, AppTask *task) override;
+    void itemRemoved(const std::string &appId) override;
+    void itemChanged(const AppInfoItem &item, DATACHANGED_REASON reason) override;
+    void itemChanged(const AppInfoItem &item, DATACHANGED_REASON reason, const DocItemInfo &doc) override;
+    void docAdded(const AppInfoItem &item, const DocItemInfo &doc, AppTask *task) override;
+
     QByteArray m_deviceId;
     IPodDeviceInfo m_deviceInfo;
     std::unique_ptr<AppTable> m_table;
+    std::atomic<int> m_loadParts{LoadEverything};
+    std::unique_ptr<AppContext> m_context;
 };

@@ -2,6 +2,7 @@
 
 #include "DocItemInfo.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QMap>
@@ -22,8 +23,10 @@ struct AppInfoItem
     quint64 documentSize = 0;
     qint64 releaseDate = 0;
     qint64 purchaseDate = 0;
-    QImage icon;
+    QImage icon;        // a decoded icon (tests, the icon view's benchmark)
+    QByteArray iconPng; // the device's icon, decoded only when a view draws it
     bool fileSharingEnabled = false;
+    bool documentsUnknown = false;   // the documents could not be listed
     QList<DocItemInfo> documents;
 };
 
@@ -40,7 +43,9 @@ enum DATACHANGED_REASON {
     DOC_CREATED_CHANGED = 6,
     DOC_MODIFIED_CHANGED = 7,
     DOC_SIZE_CHANGED = 8,      // transfer progress of a document being added
-    DOC_REMOVED = 9
+    DOC_REMOVED = 9,
+    ICON_CHANGED = 10,         // the app's icon arrived after the list
+    INFO_CHANGED = 11          // home-screen name or store metadata arrived after the list
 };
 
 Q_DECLARE_METATYPE(AppInfoItem)

@@ -1,14 +1,24 @@
 #include "AppLoader.h"
 
 #include "AppDocuments.h"
-#include "AppHandler.h"
+#include "AppContext.h"
+#include "AppEvents.h"
 #include "AppTable.h"
+#include "DeviceFile.h"
 #include "DiagLog.h"
 #include "PlistValues.h"
 #include "communication.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -21,14 +31,14 @@ const std::initializer_list<const char *> AppLoader::kAttributes = {
     "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleName", "CFBundleShortVersionString", "CFBundleVersion",
     "Path", "UIFileSharingEnabled", "DynamicDiskUsage", "StaticDiskUsage", "iTunesMetadata"};
 
-AppLoader::AppLoader(AppHandler *handler, AppTable *table)
-    : m_handler(handler), m_table(table)
+AppLoader::AppLoader(const AppContext &context)
+    : m_ctx(context), m_table(context.table())
 {
 }
 
 PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
 {
-    ServicePtr conn(zorn_dvpt_OpenService(m_handler->deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
     if (!conn)
         return makePlistPtr();
 
@@ -44,9 +54,11 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
     plist_dict_set_item(command.get(), "ClientOptions", options);
     plist_dict_set_item(command.get(), "Command", plist_new_string("Browse"));
 
+    if (mobilesync_send(conn.get(), command.get()) != 0) {
+        DIAG_LOG("app list not asked for");
+        return makePlistPtr();
+    }
     PlistPtr apps = makePlistPtr(plist_new_array());
-    if (mobilesync_send(conn.get(), command.get()) != 0)
-        return apps;
     for (;;) {
         // A list cut short is no list: an empty device must not be shown
         // for one that stopped answering.
@@ -72,35 +84,267 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
     return apps;
 }
 
-int AppLoader::load()
+PlistPtr AppLoader::lookup(const std::vector<std::string> &appIds,
+                           std::initializer_list<const char *> attributes) const
+{
+    ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
+    if (!conn)
+        return makePlistPtr();
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_t options = plist_new_dict();
+    plist_dict_set_item(options, "ApplicationType", plist_new_string("User"));
+    plist_t ids = plist_new_array();
+    for (const std::string &appId : appIds)
+        plist_array_append_item(ids, plist_new_string(appId.c_str()));
+    plist_dict_set_item(options, "BundleIDs", ids);
+    if (attributes.size()) {
+        plist_t names = plist_new_array();
+        for (const char *name : attributes)
+            plist_array_append_item(names, plist_new_string(name));
+        plist_dict_set_item(options, "ReturnAttributes", names);
+    }
+    plist_dict_set_item(command.get(), "ClientOptions", options);
+    plist_dict_set_item(command.get(), "Command", plist_new_string("Lookup"));
+    if (mobilesync_send(conn.get(), command.get()) != 0) {
+        DIAG_ERROR();
+        return makePlistPtr();
+    }
+    PlistPtr apps = makePlistPtr(plist_new_array());
+    // The answer is one dictionary of apps by identifier; a device may
+    // still send a status message after it.
+    for (int message = 0; message < 16; ++message) {
+        plist_t raw = nullptr;
+        if (mobilesync_receive(conn.get(), &raw) != 0 || !raw || plist_dict_get_item(raw, "Error")) {
+            plist_free(raw);
+            DIAG_LOG("lookup not answered");
+            return makePlistPtr();
+        }
+        const PlistPtr reply = makePlistPtr(raw);
+        plist_t result = plist_dict_get_item(raw, "LookupResult");
+        if (plist_get_node_type(result) == PLIST_DICT) {
+            plist_dict_iter it = nullptr;
+            plist_dict_new_iter(result, &it);
+            for (;;) {
+                char *key = nullptr;
+                plist_t value = nullptr;
+                plist_dict_next_item(result, it, &key, &value);
+                if (!key)
+                    break;
+                free(key);
+                if (plist_get_node_type(value) == PLIST_DICT)
+                    plist_array_append_item(apps.get(), plist_copy(value));
+            }
+            free(it);
+        }
+        const std::string status = PlistValues::string(raw, "Status");
+        if (status.empty() || status == "Complete")
+            break;
+    }
+    return apps;
+}
+
+namespace {
+
+// What the helper threads of a load hand to the loading thread, which
+// alone emits.
+class ChangeQueue
+{
+public:
+    void push(std::string appId, DATACHANGED_REASON reason)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_changes.emplace_back(std::move(appId), reason);
+        m_wake.notify_one();
+    }
+    void started() { std::lock_guard<std::mutex> lock(m_mutex); ++m_running; }
+    void finished()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_running;
+        m_wake.notify_one();
+    }
+    // The changes so far; empty once every helper has finished.
+    std::deque<std::pair<std::string, DATACHANGED_REASON>> take()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_changes.empty() || m_running == 0; });
+        std::deque<std::pair<std::string, DATACHANGED_REASON>> out;
+        out.swap(m_changes);
+        return out;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::pair<std::string, DATACHANGED_REASON>> m_changes;
+    int m_running = 0;
+};
+
+struct NamesReply
+{
+    int result = -1;
+    AppLoader::Names names;
+};
+
+} // namespace
+
+int AppLoader::load(int parts, const std::vector<std::string> &appIds)
 {
     m_table->clear();
-    const QByteArray id = m_handler->deviceId();
+    const QByteArray id = m_ctx.deviceId();
     if (id.isEmpty() || id.at(0) < '0' || id.at(0) > '9')
         return -1;
-    PlistPtr apps = browse(kAttributes);
+
+    // The home screen answers while the installation service lists.
+    std::future<NamesReply> names;
+    if (parts & AppContext::LoadNames) {
+        names = std::async(std::launch::async, [id] {
+            NamesReply reply;
+            ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
+            if (!springboard) {
+                DIAG_ERROR();
+                return reply;
+            }
+            reply.result = homeScreenNames(springboard.get(), &reply.names);
+            if (reply.result != 0)
+                DIAG_LOG("home-screen names not read");
+            return reply;
+        });
+    }
+
+    PlistPtr apps = appIds.empty() ? browse(kAttributes) : lookup(appIds, kAttributes);
     if (!apps) {
         DIAG_LOG("GetAppList");
-        return -1;
+        return -1;   // the names' future waits for its thread
     }
-    ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
-    if (!springboard) {
-        DIAG_ERROR();
-        return -1;
-    }
+    const bool documents = parts & AppContext::LoadDocuments;
+    std::vector<std::string> listed;
+    std::vector<std::string> containers;   // apps whose container has something to give
     const uint32_t count = plist_array_get_size(apps.get());
+    listed.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         AppRecord record;
-        addData(springboard.get(), plist_array_get_item(apps.get(), i), &record);
+        if (!addData(plist_array_get_item(apps.get(), i), &record))
+            continue;
+        listed.push_back(record.appId);
+        if (!record.hasMetadata || (documents && record.fileSharingEnabled))
+            containers.push_back(record.appId);
     }
     apps.reset();
-    const int result = applyHomeScreenNames(springboard.get());
-    springboard.reset();
-    emit m_handler->data_loadcompleted(m_table->items());
+
+    auto applyNames = [this](const Names &list, ChangeQueue *queue) {
+        for (const auto &entry : list) {
+            bool changed = false;
+            m_table->update(entry.first, [&](AppRecord &r) {
+                changed = r.name != entry.second;
+                r.name = entry.second;
+            });
+            if (changed && queue)
+                queue->push(entry.first, INFO_CHANGED);
+        }
+    };
+    // Names that are in already go out with the list.
+    int result = 0;
+    bool namesPending = names.valid();
+    if (namesPending && names.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        const NamesReply reply = names.get();
+        applyNames(reply.names, nullptr);
+        result = reply.result;
+        namesPending = false;
+    }
+    m_ctx.events()->loadCompleted(m_table->items());
+
+    ChangeQueue queue;
+    std::vector<std::thread> helpers;
+    auto helper = [&queue, &helpers](std::function<void()> work) {
+        queue.started();
+        helpers.emplace_back([&queue, work = std::move(work)] {
+            work();
+            queue.finished();
+        });
+    };
+    if (namesPending) {
+        helper([&] {
+            const NamesReply reply = names.get();
+            applyNames(reply.names, &queue);
+            result = reply.result;
+        });
+    }
+    if ((parts & AppContext::LoadIcons) && !listed.empty()) {
+        helper([&] {
+            ServicePtr springboard(zorn_dvpt_OpenService(id.constData(), "com.apple.springboardservices"));
+            if (!springboard) {
+                DIAG_LOG("no icons: springboard not reached");
+                return;
+            }
+            for (const std::string &appId : listed) {
+                QByteArray png;
+                const int rc = iconPng(springboard.get(), appId, &png);
+                if (rc == -2) {
+                    DIAG_LOG("icon connection lost");
+                    return;
+                }
+                if (rc != 0) {
+                    DIAG_LOG("no icon");
+                    continue;
+                }
+                if (m_table->update(appId, [&png](AppRecord &r) { r.png = png; }))
+                    queue.push(appId, ICON_CHANGED);
+            }
+        });
+    }
+    std::atomic<size_t> next{0};
+    const size_t pool = std::min<size_t>(kContainerConnections, containers.size());
+    for (size_t i = 0; i < pool; ++i) {
+        helper([&] {
+            for (size_t n = next++; n < containers.size(); n = next++) {
+                const std::string &appId = containers[n];
+                AppRecord read;
+                if (!m_table->find(appId, &read))
+                    continue;
+                const bool hadMetadata = read.hasMetadata;
+                read.documents.clear();
+                if (getMetadata(appId, &read, documents) != 0 && !hadMetadata)
+                    DIAG_LOG("no metadata");
+                m_table->update(appId, [&](AppRecord &r) {
+                    if (!hadMetadata) {
+                        r.genre = read.genre;
+                        r.purchaseAccount = read.purchaseAccount;
+                        r.releaseDate = read.releaseDate;
+                        r.purchaseDate = read.purchaseDate;
+                    }
+                    if (documents && r.fileSharingEnabled) {
+                        r.documents = read.documents;
+                        r.documentsUnknown = read.documentsUnknown;
+                    }
+                });
+                if (!hadMetadata)
+                    queue.push(appId, INFO_CHANGED);
+                if (documents && read.fileSharingEnabled)
+                    queue.push(appId, DOC_ALL_CHANGED);
+            }
+        });
+    }
+    for (;;) {
+        auto changes = queue.take();
+        if (changes.empty())
+            break;
+        for (const auto &change : changes) {
+            AppInfoItem item;
+            if (!m_table->item(change.first, &item))
+                continue;
+            if (change.second == DOC_ALL_CHANGED)
+                m_ctx.events()->itemChanged(item, DOC_ALL_CHANGED, DocItemInfo());
+            else
+                m_ctx.events()->itemChanged(item, change.second);
+        }
+    }
+    for (std::thread &t : helpers)
+        t.join();
     return result;
 }
 
-bool AppLoader::addData(ServiceConnection *springboard, plist_t app, AppRecord *record)
+bool AppLoader::addData(plist_t app, AppRecord *record)
 {
     std::string appId;
     if (plist_get_node_type(app) != PLIST_DICT
@@ -126,9 +370,6 @@ bool AppLoader::addData(ServiceConnection *springboard, plist_t app, AppRecord *
     PlistValues::uint(app, "StaticDiskUsage", &record->appSize);
     record->fileSharingEnabled = PlistValues::flag(app, "UIFileSharingEnabled");
 
-    if (springboard && iconPng(springboard, appId, &record->png) != 0)
-        DIAG_LOG("no icon");
-
     // The list usually carries the store metadata; only apps without it
     // need the container (and file-sharing apps need it for their documents).
     const PlistPtr metadata = makePlistPtr(PlistValues::dictionary(plist_dict_get_item(app, "iTunesMetadata")));
@@ -136,9 +377,6 @@ bool AppLoader::addData(ServiceConnection *springboard, plist_t app, AppRecord *
         getMetaplistData(metadata.get(), record);
         record->hasMetadata = true;
     }
-    if ((!record->hasMetadata || record->fileSharingEnabled) && getMetadata(appId, record) != 0
-        && !record->hasMetadata)
-        DIAG_LOG("no metadata");
     m_table->put(*record);
     return true;
 }
@@ -149,10 +387,10 @@ int AppLoader::iconPng(ServiceConnection *springboard, const std::string &appId,
     plist_dict_set_item(request.get(), "bundleId", plist_new_string(appId.c_str()));
     plist_dict_set_item(request.get(), "command", plist_new_string("getIconPNGData"));
     if (mobilesync_send(springboard, request.get()) != 0)
-        return -1;
+        return -2;
     plist_t raw = nullptr;
     if (mobilesync_receive(springboard, &raw) != 0)
-        return -1;
+        return -2;
     const PlistPtr reply = makePlistPtr(raw);
     plist_t data = plist_get_node_type(raw) == PLIST_DICT ? plist_dict_get_item(raw, "pngData") : nullptr;
     if (plist_get_node_type(data) != PLIST_DATA)
@@ -166,44 +404,46 @@ int AppLoader::iconPng(ServiceConnection *springboard, const std::string &appId,
     return png->isEmpty() ? -1 : 0;
 }
 
-int AppLoader::getMetadata(const std::string &appId, AppRecord *record)
+int AppLoader::getMetadata(const std::string &appId, AppRecord *record, bool documents)
 {
     const bool wantMetadata = !record->hasMetadata;
-    ServicePtr conn(m_handler->OpenConnection("VendContainer", appId.c_str()));
+    ServicePtr conn(m_ctx.openConnection("VendContainer", appId.c_str()));
     if (!conn && record->fileSharingEnabled)
-        conn.reset(m_handler->OpenConnection("VendDocuments", appId.c_str()));
-    if (!conn)
+        conn.reset(m_ctx.openConnection("VendDocuments", appId.c_str()));
+    if (!conn) {
+        if (documents && record->fileSharingEnabled)
+            record->documentsUnknown = true;
         return -1;
+    }
     int result = -1;
     if (wantMetadata) {
-        const std::string path = m_handler->deviceId().toStdString() + "/iTunesMetadata.plist";
-        uint64_t ref = 0;
-        if (zorn_dvpt_fopenEx(conn->fileService, path.c_str(), "rb", &ref) == 0) {
-            uint64_t size = 0;
-            zorn_dvpt_FileRefSeekEx(conn->fileService, ref, 0, 2);
-            zorn_dvpt_FileTellEx(conn->fileService, ref, &size);
-            zorn_dvpt_FileRefSeekEx(conn->fileService, ref, 0, 0);
-            if (size > 0 && size <= PlistFrame::kMaxBodySize) {
+        const std::string path = m_ctx.deviceId().toStdString() + "/iTunesMetadata.plist";
+        DeviceFile file = DeviceFile::inContainer(conn->fileService);
+        uint64_t size = 0;
+        if (file.open(path, "rb") == 0) {
+            result = 0;
+            if (file.size(&size) == 0 && size > 0 && size <= PlistFrame::kMaxBodySize) {
                 QByteArray bytes(qsizetype(size), '\0');
                 uint64_t got = 0;
                 while (got < size) {
                     uint32_t n = uint32_t(size - got);
-                    if (zorn_dvpt_FileRefReadEx(conn->fileService, ref, bytes.data() + got, &n) != 0 || n == 0)
+                    if (file.read(bytes.data() + got, &n) != 0 || n == 0)
                         break;
                     got += n;
                 }
-                if (got > 0) {
-                    const PlistPtr metadata = makePlistPtr(PlistFrame::parse(bytes.data(), size_t(got)));
-                    if (plist_get_node_type(metadata.get()) == PLIST_DICT)
-                        getMetaplistData(metadata.get(), record);
-                }
+                const PlistPtr metadata = makePlistPtr(got ? PlistFrame::parse(bytes.data(), size_t(got)) : nullptr);
+                if (plist_get_node_type(metadata.get()) == PLIST_DICT)
+                    getMetaplistData(metadata.get(), record);
             }
-            result = 0;
-            zorn_dvpt_FileCloseEx(conn->fileService, ref);
         }
     }
-    if (record->fileSharingEnabled && AppDocuments::list(m_handler->deviceId(), conn.get(), record) != 0)
-        DIAG_LOG("documents not listed");
+    if (documents && record->fileSharingEnabled) {
+        record->documentsUnknown = AppDocuments::list(m_ctx.deviceId(), conn.get(), record) != 0;
+        if (record->documentsUnknown) {
+            DIAG_LOG("documents not listed");
+            record->documents.clear();
+        }
+    }
     return wantMetadata ? result : 0;
 }
 
@@ -224,6 +464,15 @@ void AppLoader::getMetaplistData(plist_t metadata, AppRecord *record)
 
 int AppLoader::applyHomeScreenNames(ServiceConnection *springboard)
 {
+    Names names;
+    const int result = homeScreenNames(springboard, &names);
+    for (const auto &entry : names)
+        m_table->update(entry.first, [&](AppRecord &r) { r.name = entry.second; });
+    return result;
+}
+
+int AppLoader::homeScreenNames(ServiceConnection *springboard, Names *names)
+{
     PlistPtr request = makePlistPtr(plist_new_dict());
     plist_dict_set_item(request.get(), "formatVersion", plist_new_string("2"));
     plist_dict_set_item(request.get(), "command", plist_new_string("getIconState"));
@@ -236,11 +485,11 @@ int AppLoader::applyHomeScreenNames(ServiceConnection *springboard)
     if (plist_get_node_type(raw) != PLIST_ARRAY)
         return raw ? 0 : -1;
 
-    auto applyName = [this](plist_t entry) {
-        const std::string name = PlistValues::string(entry, "displayName");
-        const std::string appId = PlistValues::string(entry, "bundleIdentifier");
+    auto addName = [names](plist_t entry) {
+        std::string name = PlistValues::string(entry, "displayName");
+        std::string appId = PlistValues::string(entry, "bundleIdentifier");
         if (!name.empty() && !appId.empty())
-            m_table->update(appId, [&](AppRecord &r) { r.name = name; });
+            names->emplace_back(std::move(appId), std::move(name));
     };
     const uint32_t pageCount = plist_array_get_size(raw);
     for (uint32_t p = 0; p < pageCount; ++p) {
@@ -253,7 +502,7 @@ int AppLoader::applyHomeScreenNames(ServiceConnection *springboard)
             if (plist_get_node_type(entry) != PLIST_DICT)
                 continue;
             if (!plist_dict_get_item(entry, "listType")) {
-                applyName(entry);
+                addName(entry);
                 continue;
             }
             // A folder holds one array of entries per page.
@@ -265,7 +514,7 @@ int AppLoader::applyHomeScreenNames(ServiceConnection *springboard)
                     continue;
                 const uint32_t inPage = plist_array_get_size(folderPage);
                 for (uint32_t i = 0; i < inPage; ++i)
-                    applyName(plist_array_get_item(folderPage, i));
+                    addName(plist_array_get_item(folderPage, i));
             }
         }
     }

@@ -79,11 +79,11 @@ QVariant AppModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         if (index.column() != ColCheck)
             return QVariant();
-        return item->iconCache.decoration(item->record.icon);
+        return item->iconCache.decoration(item->record);
     case Qt::CheckStateRole:
         if (index.column() != ColCheck)
             return QVariant();
-        return m_checked.contains(index) ? int(Qt::Checked) : int(Qt::Unchecked);
+        return m_checked.contains(item->record.appId) ? int(Qt::Checked) : int(Qt::Unchecked);
     case NameRole:
         return item->record.name;
     case GenreRole:
@@ -200,8 +200,29 @@ ZAppInfoItem *AppModel::item(const QString &appId) const
 
 int AppModel::rowOf(const ZAppInfoItem *item) const
 {
-    const auto it = std::find(m_items.begin(), m_items.end(), item);
-    return it == m_items.end() ? -1 : int(it - m_items.begin());
+    if (!item)
+        return -1;
+    const int row = lowerBound(item->record.appId);
+    return itemAt(row) == item ? row : -1;
+}
+
+void AppModel::setCheckedIndexes(const QModelIndexList &indexes)
+{
+    m_checked.clear();
+    for (const QModelIndex &index : indexes) {
+        if (const ZAppInfoItem *item = itemAt(index.isValid() && index.model() == this ? index.row() : -1))
+            m_checked.insert(item->record.appId);
+    }
+}
+
+QModelIndexList AppModel::checkedIndexes() const
+{
+    QModelIndexList indexes;
+    for (size_t row = 0; row < m_items.size(); ++row) {
+        if (m_checked.contains(m_items[row]->record.appId))
+            indexes.append(index(int(row), 0));
+    }
+    return indexes;
 }
 
 ZAppInfoItem *AppModel::itemByTask(const AppTask *task) const

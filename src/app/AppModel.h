@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QList>
 #include <QModelIndexList>
+#include <QSet>
 
 #include <string>
 #include <vector>
@@ -53,8 +54,10 @@ public:
     // an install gets a placeholder record. Null when the kind is unknown.
     AppTask *createTask(AppHandler *handler, int kind, const QVariantList &params);
 
-    void setCheckedIndexes(const QModelIndexList &indexes) { m_checked = indexes; }
-    QModelIndexList checkedIndexes() const { return m_checked; }
+    // Ticked rows are kept by bundle identifier: they survive installs,
+    // removals of other apps and reloads that still find the app.
+    void setCheckedIndexes(const QModelIndexList &indexes);
+    QModelIndexList checkedIndexes() const;
     void setHeaderCheckState(int state) { m_headerCheckState = state; }
     int headerCheckState() const { return m_headerCheckState; }
 
@@ -92,7 +95,7 @@ private:
 
     AppHandler *m_handler;
     std::vector<ZAppInfoItem *> m_items;   // sorted by appId: row r is m_items[r]
-    QModelIndexList m_checked;
+    QSet<QString> m_checked;   // bundle identifiers of the ticked rows
     int m_headerCheckState = 0;
     QList<ZAppInfoItem *> m_pending;
 };

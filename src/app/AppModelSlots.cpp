@@ -11,7 +11,8 @@
 
 void AppModel::slot_data_loadcompleted(AppInfoItemMap itemMap)
 {
-    if (itemMap.isEmpty())
+    // A reload that finds no apps empties the list.
+    if (itemMap.isEmpty() && m_items.empty())
         return;
     std::vector<ZAppInfoItem *> fresh;
     fresh.reserve(size_t(itemMap.size()));
@@ -39,7 +40,13 @@ void AppModel::slot_data_loadcompleted(AppInfoItemMap itemMap)
     }
     qDeleteAll(m_items);
     m_items = std::move(fresh);
-    m_checked.clear();
+    // Ticks stay on the apps the reload still found.
+    for (auto it = m_checked.begin(); it != m_checked.end();) {
+        if (itemMap.contains(*it))
+            ++it;
+        else
+            it = m_checked.erase(it);
+    }
     endResetModel();
 }
 
@@ -77,6 +84,7 @@ void AppModel::slot_data_itemremoved(std::string appId)
     }
     const int row = rowOf(found);
     beginRemoveRows(QModelIndex(), row, row);
+    m_checked.remove(key);
     m_items.erase(m_items.begin() + row);
     delete found;
     endRemoveRows();
@@ -97,6 +105,19 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
     } else if (reason == DOCSIZE_CHANGED) {
         found->record.documentSize = item.documentSize;
         refreshRow(row, ColDocumentSize, ColDocumentSize);
+    } else if (reason == ICON_CHANGED) {
+        found->record.iconPng = item.iconPng;
+        found->record.icon = item.icon;
+        refreshRow(row, ColCheck, ColCheck);
+    } else if (reason == INFO_CHANGED) {
+        AppInfoItem &r = found->record;
+        r.name = item.name;
+        r.version = item.version;
+        r.genre = item.genre;
+        r.purchaseAccount = item.purchaseAccount;
+        r.purchaseDate = item.purchaseDate;
+        r.releaseDate = item.releaseDate;
+        refreshRow(row);
     } else {
         DIAG_LOG("unexpected reason");
     }
@@ -116,6 +137,7 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
     else
         DIAG_LOG("unexpected reason");
     found->record.documents = item.documents;
+    found->record.documentsUnknown = item.documentsUnknown;
     if (reason == DOC_REMOVED) {
         // The service converts the record before the document leaves it.
         QList<DocItemInfo> &docs = found->record.documents;

@@ -1,7 +1,5 @@
 #include "AppRecord.h"
 
-#include "DiagLog.h"
-
 #include <algorithm>
 
 DocItemInfo DocRecord::toItem() const
@@ -29,11 +27,9 @@ AppInfoItem AppRecord::toItem() const
     item.documentSize = documentSize;
     item.releaseDate = releaseDate;
     item.purchaseDate = purchaseDate;
-    if (!png.isEmpty() && !item.icon.loadFromData(png, "PNG")) {
-        DIAG_LOG("convertDataFormat: icon does not decode");
-        item.icon = QImage();
-    }
+    item.iconPng = png;
     item.fileSharingEnabled = fileSharingEnabled;
+    item.documentsUnknown = documentsUnknown;
     for (const DocRecord &doc : documents)
         item.documents.append(doc.toItem());
     return item;

@@ -38,6 +38,9 @@ struct AppRecord
     int64_t purchaseDate = 0;
     QByteArray png;
     bool fileSharingEnabled = false;
+    // The documents could not be listed (the device refused or broke off):
+    // the list below is not the app's, which is not the same as empty.
+    bool documentsUnknown = false;
     bool hasMetadata = false;   // store metadata came with the app list
     std::vector<DocRecord> documents;   // sorted by name, byte-wise
 

@@ -75,6 +75,8 @@ private:
     static int indexByPath(const DocList &list, const QString &path);
     const QImage &iconOf(ZDocItemInfo *item) const;
     void refreshRow(int row, int lastColumn = ColumnCount - 1);
+    // Replaces the list with the app's documents (unless a task works on one).
+    void rebuild(DocList &list, const AppInfoItem &app);
 
     AppModel *m_appModel;
     ZAppInfoItem *m_current = nullptr;

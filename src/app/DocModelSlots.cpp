@@ -72,6 +72,11 @@ void DocModel::slot_docChanged(AppInfoItem *pAppItem, DATACHANGED_REASON reason,
     auto it = m_docs.find(pAppItem->appId);
     if (it == m_docs.end())
         return;
+    if (reason == DOC_ALL_CHANGED && docItem.path.isEmpty()) {
+        // The app's whole document list arrived (after the app list).
+        rebuild(*it, *pAppItem);
+        return;
+    }
     const int position = indexByPath(*it, docItem.path);
     if (position < 0)
         return;
@@ -172,4 +177,24 @@ void DocModel::slot_taskDataChanged(AppTask *pTask, AppTask::DATA_CHANGED change
     AppTaskManager::instance()->remove(AppTaskCtrl::deviceKey(pTask->handler()), pTask->id());
     if (!refersTo(pTask))
         AppTaskCtrl::instance()->retire(pTask);
+}
+
+void DocModel::rebuild(DocList &list, const AppInfoItem &app)
+{
+    if (std::any_of(list.begin(), list.end(), [](const ZDocItemInfo *d) { return !d->associatedTasks().isEmpty(); })) {
+        DIAG_LOG("document list busy; not replaced");
+        return;
+    }
+    const bool current = isCurrent(app.appId);
+    if (current)
+        beginResetModel();
+    qDeleteAll(list);
+    list.clear();
+    for (const DocItemInfo &doc : app.documents) {
+        auto *item = new ZDocItemInfo;
+        item->record = doc;
+        list.append(item);
+    }
+    if (current)
+        endResetModel();
 }

@@ -6,11 +6,13 @@ LoadAppDataTask::LoadAppDataTask(AppHandler *handler) : AppTask(handler, AppTask
 {
 }
 
-void LoadAppDataTask::setParams(const QVariantList &)
+void LoadAppDataTask::setParams(const QVariantList &params)
 {
+    m_named = !params.isEmpty();
+    m_appIds = m_named ? params.first().toStringList() : QStringList();
 }
 
 int LoadAppDataTask::execute()
 {
-    return runFrame([this] { return handler()->Load(); });
+    return runFrame([this] { return m_named ? handler()->LoadApps(m_appIds) : handler()->Load(); });
 }

@@ -2,7 +2,10 @@
 
 #include "AppTask.h"
 
-// Kind 0: reads the device's app list. Takes no parameters.
+#include <QStringList>
+
+// Kind 0: reads the device's app list. Without parameters the whole list;
+// with a QStringList of bundle identifiers only those apps.
 class LoadAppDataTask : public AppTask
 {
     Q_OBJECT
@@ -12,4 +15,8 @@ public:
 public slots:
     void setParams(const QVariantList &params) override;
     int execute() override;
+
+private:
+    QStringList m_appIds;
+    bool m_named = false;
 };

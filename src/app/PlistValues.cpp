@@ -12,7 +12,8 @@ namespace PlistValues {
 
 // libplist counts date seconds from 2001-01-01.
 constexpr int64_t kAppleEpochOffset = 978307200;
-constexpr int64_t kInvalidDate = 4294967295LL;
+// A date that cannot be read is no date.
+constexpr int64_t kInvalidDate = 0;
 
 bool string(plist_t node, std::string *out)
 {

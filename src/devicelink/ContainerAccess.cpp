@@ -122,6 +122,12 @@ int DVPT_IsFileEx(const char *path, int fileService)
 int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size, uint64_t *modifiedTime,
                             uint64_t *birthTime)
 {
+    return DVPT_GetFileInfoEx(fileService, path, size, modifiedTime, birthTime, nullptr);
+}
+
+int DVPT_GetFileInfoEx(int fileService, const char *path, uint64_t *size, uint64_t *modifiedTime,
+                       uint64_t *birthTime, int *isFile)
+{
     const auto client = clientFor(fileService);
     if (!client || !path)
         return -int(Afc::InvalidArg);
@@ -129,6 +135,8 @@ int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size, u
         if (out)
             *out = 0;
     }
+    if (isFile)
+        *isFile = 0;
     Afc::KeyValues info;
     const int rc = client->fileInfo(path, &info);
     if (rc != 0)
@@ -141,6 +149,8 @@ int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size, u
             *modifiedTime = value;
         else if (kv.first == "st_birthtime" && birthTime)
             *birthTime = value;
+        else if (kv.first == "st_ifmt" && isFile)
+            *isFile = kv.second == "S_IFREG" ? 1 : 0;
     }
     return 0;
 }

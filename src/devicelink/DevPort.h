@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ServiceTransport;
 
@@ -44,6 +45,9 @@ int DVPT_CheckService();
 // How long a device waiting for Trust is polled after the passcode callback
 // answered 1 (default and <= 0: a minute).
 void DVPT_SetTrustWait(int ms);
+// Opens only the devices with these UDIDs (empty: every device). Set before
+// DVPT_Init; a program working on one device need not open the others.
+void DVPT_SetDeviceFilter(const std::vector<std::string> &udids);
 int DVPT_Eject(const char *deviceId);
 int DVPT_GetDeviceInfoMap(const char *deviceId, std::map<std::string, std::string> *values);
 // Copies the value into buffer (NUL-terminated, cut to bufferSize - 1). 0 on success.
@@ -109,6 +113,9 @@ int DVPT_IsFileEx(const char *path, int fileService);
 // Times in nanoseconds since 1970.
 int zorn_dvpt_get_file_info(int fileService, const char *path, uint64_t *size,
                             uint64_t *modifiedTime, uint64_t *birthTime);
+// The same, and whether the path is a regular file, from one request.
+int DVPT_GetFileInfoEx(int fileService, const char *path, uint64_t *size, uint64_t *modifiedTime,
+                       uint64_t *birthTime, int *isFile);
 int DVPT_RemoveFileEx(int fileService, const char *path);
 int DVPT_RenameFileEx(int fileService, const char *from, const char *to);
 

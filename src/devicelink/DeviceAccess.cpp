@@ -193,6 +193,11 @@ int zorn_dvpt_get_device_info(const char *deviceId, char *buffer, int bufferSize
     return 0;
 }
 
+void DVPT_SetDeviceFilter(const std::vector<std::string> &udids)
+{
+    DeviceManager::instance().setFilter(udids);
+}
+
 void DVPT_SetTrustWait(int ms)
 {
     DeviceSession::setTrustWait(ms);

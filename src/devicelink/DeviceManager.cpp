@@ -79,10 +79,18 @@ void DeviceManager::onEvent(const idevice_event_t *event, void *self)
         manager->deviceRemoved(event->udid);
 }
 
+void DeviceManager::setFilter(const std::vector<std::string> &udids)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_filter = std::set<std::string>(udids.begin(), udids.end());
+}
+
 void DeviceManager::deviceAdded(const std::string &udid)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_running || m_devices.count(udid) || m_ejected.count(udid))
+        return;
+    if (!m_filter.empty() && !m_filter.count(udid))
         return;
     reapOpeners();
     auto session = std::make_shared<DeviceSession>(udid);

@@ -36,6 +36,8 @@ public:
     // Closes the device and reports it removed; it comes back only when
     // usbmuxd announces it again.
     int eject(const std::string &deviceId);
+    // Only devices with these UDIDs are opened from now on (empty: all).
+    void setFilter(const std::vector<std::string> &udids);
 
 private:
     struct Entry
@@ -59,6 +61,7 @@ private:
     DVPT_PasscodeCallback m_onPasscode = nullptr;
     std::map<std::string, Entry> m_devices;        // by UDID
     std::set<std::string> m_ejected;               // UDIDs waiting for their removal
+    std::set<std::string> m_filter;                // the only UDIDs to open, if any
     std::deque<std::pair<int, std::string>> m_events;
     struct Opener
     {

@@ -2,6 +2,7 @@
 
 #include "DiagLog.h"
 
+#include <chrono>
 #include <string>
 
 namespace {
@@ -10,6 +11,8 @@ constexpr const char *kLabel = "AppShuttle";
 // Enough for the device link's own threads plus a caller or two; sessions
 // beyond it are ended rather than kept.
 constexpr size_t kMaxIdle = 2;
+// How long a caller waits for a session in use before making its own.
+constexpr std::chrono::milliseconds kBusyWait(300);
 
 } // namespace
 
@@ -42,12 +45,26 @@ lockdownd_error_t LockdownPool::handshake(lockdownd_client_t *client) const
 
 lockdownd_client_t LockdownPool::take()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_returned.wait_for(lock, kBusyWait, [this] { return m_closed || !m_idle.empty() || m_inUse == 0; });
+    ++m_inUse;
     if (m_closed || m_idle.empty())
         return nullptr;
     lockdownd_client_t client = m_idle.back();
     m_idle.pop_back();
     return client;
+}
+
+void LockdownPool::release(lockdownd_client_t client)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_inUse;
+    }
+    if (client)
+        put(client);
+    else
+        m_returned.notify_one();
 }
 
 void LockdownPool::put(lockdownd_client_t client)
@@ -58,10 +75,12 @@ void LockdownPool::put(lockdownd_client_t client)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_closed && m_idle.size() < kMaxIdle) {
             m_idle.push_back(client);
+            m_returned.notify_one();
             return;
         }
     }
     lockdownd_client_free(client);
+    m_returned.notify_one();
 }
 
 lockdownd_error_t LockdownPool::run(const Request &request)
@@ -79,13 +98,14 @@ lockdownd_error_t LockdownPool::run(const Request &request)
             error = handshake(&client);
             if (error != LOCKDOWN_E_SUCCESS) {
                 DIAG_LOG(("lockdown handshake failed: " + std::to_string(int(error))).c_str());
+                release(nullptr);
                 return error;
             }
             fresh = true;
         }
         error = request(client);
         if (error == LOCKDOWN_E_SUCCESS || !sessionLost(error)) {
-            put(client);
+            release(client);
             return error;
         }
         // The device ended the session (or the link broke): a fresh session
@@ -94,6 +114,7 @@ lockdownd_error_t LockdownPool::run(const Request &request)
         client = nullptr;
         if (fresh) {
             DIAG_LOG(("lockdown request failed on a fresh session: " + std::to_string(int(error))).c_str());
+            release(nullptr);
             return error;
         }
     }
@@ -107,6 +128,7 @@ void LockdownPool::close()
         m_closed = true;
         idle.swap(m_idle);
     }
+    m_returned.notify_all();
     for (lockdownd_client_t client : idle)
         lockdownd_client_free(client);
 }

@@ -3,14 +3,17 @@
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <vector>
 
 // Lockdown sessions to one device, each used by one caller at a time. No lock
-// is held while a session talks to the device: a caller that finds no idle
-// session shakes hands on a new one, so no thread ever waits for another
-// thread's round trip. Thread-safe.
+// is held while a session talks to the device. A caller that finds no idle
+// session waits a moment for one in use to come back (a request is one
+// quick round trip; a new session is a TLS handshake, for which
+// libimobiledevice sleeps 100 ms whenever the device has not answered yet)
+// and shakes hands on a new one only after that. Thread-safe.
 class LockdownPool
 {
 public:
@@ -36,10 +39,15 @@ public:
     static bool sessionLost(lockdownd_error_t error);
 
 private:
+    // An idle session (counted in use), or null: the caller makes one.
     lockdownd_client_t take();
+    // Ends a use begun by take(): keeps the session, or gives the slot up (null).
+    void release(lockdownd_client_t client);
 
     idevice_t m_device;
     std::mutex m_mutex;
+    std::condition_variable m_returned;
     std::vector<lockdownd_client_t> m_idle;
+    int m_inUse = 0;
     bool m_closed = false;
 };

@@ -4,6 +4,7 @@
 #include "ipodzip.h"
 
 #include "DiagLog.h"
+#include "ZipTagAppend.h"
 
 #include <zip.h>
 
@@ -141,6 +142,32 @@ int ipod_get_zip_file(const char *package, const char *entryName, char **data, u
     return 0;
 }
 
+int ipod_zip_unpacked_size(const char *package, const char *folder, uint64_t *total)
+{
+    if (!package || !total) {
+        DIAG_LOG("invalid argument");
+        return -1;
+    }
+    ZipPtr archive = openPackage(package, ZIP_RDONLY);
+    if (!archive)
+        return -1;
+    const std::string prefix = folder ? std::string(folder) + "/" : std::string();
+    uint64_t sum = 0;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive.get(), zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
+            || !(st.valid & ZIP_STAT_NAME) || !startsWith(st.name, prefix)) {
+            continue;
+        }
+        // Saturates: a package claiming more than can be stored asks too much anyway.
+        sum = st.size > UINT64_MAX - sum ? UINT64_MAX : sum + st.size;
+    }
+    *total = sum;
+    return 0;
+}
+
 int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallback callback,
                         void *context)
 {
@@ -224,10 +251,21 @@ int ipod_zip_append(const char *archivePath, const char *deviceId)
         DIAG_LOG("invalid argument");
         return -1;
     }
+    // The tag's presence is what counts; its content names the device again.
+    // Appended in place: no second copy of a large package.
+    switch (ZipTagAppend::append(archivePath, deviceId, deviceId)) {
+    case ZipTagAppend::Appended:
+    case ZipTagAppend::AlreadyThere:
+        return 0;
+    case ZipTagAppend::Failed:
+        break;
+    }
+    // What the in-place append refuses (an archive over several disks, a
+    // directory that does not add up) libzip may still repair by rewriting.
+    DIAG_LOG("tag not appended in place; rewriting the archive");
     ZipPtr archive = openPackage(archivePath, 0);
     if (!archive)
         return -1;
-    // The tag's presence is what counts; its content names the device again.
     const size_t length = std::strlen(deviceId);
     void *content = std::malloc(length);
     if (!content) {

@@ -28,8 +28,12 @@ int ipod_get_zip_file(const char *package, const char *entryName, char **data, u
 // none), -1 when the package cannot be read, else the callback's stop value.
 int ipod_get_zip_Folder(const char *package, const char *folder, ZipFolderCallback callback,
                         void *context);
-// Adds (or replaces) a root entry named deviceId, in place. 0 on success.
-// Exported packages are tagged with the device's UDID.
+// The sum of the declared unpacked sizes of the entries under "<folder>/"
+// (folder null: of every entry). 0 when read, -1 when the package cannot be.
+int ipod_zip_unpacked_size(const char *package, const char *folder, uint64_t *total);
+// Adds a root entry named deviceId in place, after the other entries (an
+// entry of that name already there is kept). 0 on success. Exported
+// packages are tagged with the device's UDID.
 int ipod_zip_append(const char *archive, const char *deviceId);
 // Whether the package carries the tag of the device with that UDID: a root
 // entry named the UDID, or "<digits>-<UDID>" (the form of older exports,

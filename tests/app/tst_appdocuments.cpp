@@ -84,7 +84,8 @@ private slots:
     void addReportsProgressAndSizes()
     {
         start();
-        const QByteArray content = TestData::patterned(700000, 'a');
+        // Nine blocks of a MiB and a bit.
+        const QByteArray content = TestData::patterned(9 * 1024 * 1024 + 700000, 'a');
         const QString file = local(QStringLiteral("report.pdf"), content);
         QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         QSignalSpy changedDoc(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
@@ -191,11 +192,21 @@ private slots:
         QVERIFY(m_handler->AppExportDoc(kApp, "..", (target + QStringLiteral("3")).toUtf8(), nullptr) < 0);
     }
 
-    void droppedCopyLeavesNoPartialFile()
+    void brokenCopyLeavesNoFile_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("arg");
+        QTest::newRow("dropped") << QStringLiteral("drop") << QStringLiteral("500000");
+        // A size that cannot be read must not pass for an empty document.
+        QTest::newRow("failed-tell") << QStringLiteral("failop") << QString::number(0x12);
+    }
+    void brokenCopyLeavesNoFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, arg);
         start();
         QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("big.bin"), TestData::patterned(2000000, 'b')).toUtf8(), nullptr), 0);
-        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "500000"));
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", kind.toStdString(), arg.toStdString()));
         const QString target = m_device->root() + QStringLiteral("/out/big.bin");
         QDir().mkpath(QFileInfo(target).path());
         QVERIFY(m_handler->AppExportDoc(kApp, "big.bin", target.toUtf8(), nullptr) < 0);
@@ -219,6 +230,43 @@ private slots:
         QCOMPARE(changed.count(), 1);
     }
 
+    void namesAreNamesAndPartialsAreNotDocuments()
+    {
+        start();
+        // A backslash is part of a device name, never a separator.
+        const QString tricky = QStringLiteral("a\\b.txt");
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(tricky, "tricky").toUtf8(), nullptr), 0);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("b.txt"), "plain").toUtf8(), nullptr), 0);
+        QCOMPARE(deviceFile(tricky), QByteArray("tricky"));
+        const QString target = m_device->root() + QStringLiteral("/out/copy.txt");
+        QDir().mkpath(QFileInfo(target).path());
+        QCOMPARE(m_handler->AppExportDoc(kApp, tricky.toUtf8(), target.toUtf8(), nullptr), 0);
+        QCOMPARE(TestData::readFile(target), QByteArray("tricky"));
+        QCOMPARE(m_handler->AppDeleteDoc(kApp, tricky.toUtf8()), 0);
+        QCOMPARE(deviceFolder(), QStringList{QStringLiteral("b.txt")});
+
+        // Names up to the file system's limit, whatever the hidden name adds.
+        const QString longest = QString(251, QLatin1Char('n')) + QStringLiteral(".txt");
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(longest, "long").toUtf8(), nullptr), 0);
+        QCOMPARE(deviceFile(longest), QByteArray("long"));
+
+        // An empty document copies out as an empty file.
+        TestData::writeFile(onDevice(QStringLiteral("empty.log")), QByteArray());
+        QCOMPARE(m_handler->AppExportDoc(kApp, "empty.log", (target + QStringLiteral(".empty")).toUtf8(), nullptr), 0);
+        QVERIFY(QFileInfo(target + QStringLiteral(".empty")).isFile());
+        QCOMPARE(QFileInfo(target + QStringLiteral(".empty")).size(), 0);
+
+        // What an add left behind when it never finished is no document, and the next add removes it.
+        const QString leftover = QStringLiteral(".crashed.bin.appshuttle-part");
+        TestData::writeFile(onDevice(leftover), "half");
+        QCOMPARE(m_handler->Load(), 0);
+        QTRY_VERIFY(app().documents.size() == 3);
+        for (const DocItemInfo &doc : app().documents)
+            QVERIFY2(!doc.name.endsWith(QStringLiteral(".appshuttle-part")), qPrintable(doc.name));
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("next.txt"), "next").toUtf8(), nullptr), 0);
+        QVERIFY(!deviceFolder().contains(leftover));
+    }
+
     void documentsOfStoreAppsOnCurrentDevices()
     {
         // iOS 17 vends only the Documents folder of App Store apps.
@@ -227,7 +275,9 @@ private slots:
         QCOMPARE(deviceFile(QStringLiteral("shared.txt")), QByteArray("on a current iPad"));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
         QCOMPARE(m_handler->Load(), 0);
-        const AppInfoItem item = loaded.at(0).at(0).value<AppInfoItemMap>().value(QString::fromLatin1(kApp));
+        QCOMPARE(loaded.count(), 1);
+        AppInfoItem item;
+        QVERIFY(m_handler->item(QString::fromLatin1(kApp), &item));   // documents come after the list
         QCOMPARE(item.documents.size(), 1);
         QCOMPARE(item.documents.first().name, QStringLiteral("shared.txt"));
         QCOMPARE(m_handler->AppDeleteDoc(kApp, "shared.txt"), 0);

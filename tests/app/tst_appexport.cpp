@@ -53,7 +53,7 @@ class TestAppExport : public QObject
     }
     QStringList leftovers() const
     {
-        QStringList all = QDir(m_out).entryList(QDir::Files);
+        QStringList all = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
         all += QDir(m_device->mediaDir(0) + QStringLiteral("/ApplicationArchives")).entryList(QDir::Files);
         return all;
     }
@@ -69,8 +69,14 @@ private slots:
     {
         start();
         const QString target = m_out + QStringLiteral("/app.ipa");
+        // Another export of the same app into the same folder is under way:
+        // each writes a temporary file of its own.
+        const QString others = target + QStringLiteral(".tmp");
+        QVERIFY(TestData::writeFile(others, "another export's bytes"));
         RecordingTask task(AppTask::ExportApptoPCTask);
         QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), false, target.toUtf8(), &task), 0);
+        QCOMPARE(TestData::readFile(others), QByteArray("another export's bytes"));
+        QFile::remove(others);
         QVERIFY(task.progressRises(0, 100));
         QVERIFY(task.sawStatus("DownLoadOK", 100));
         bool firstHalf = false, secondHalf = false;

@@ -134,10 +134,25 @@ private slots:
         if (tlsServices)
             QVERIFY(m_device->fault(0, "*", "ssl"));
         Page page(m_device->id(0));
+        QSignalSpy changed(page.apps.get(), &QAbstractItemModel::dataChanged);
         QVERIFY(page.load());
         const int loaded = page.apps->rowCount();
         QVERIFY(loaded > 3);
         QCOMPARE(page.apps->rowCount(), page.handler->items().size());
+        // Icons came after the list, one change each, to the right rows.
+        int iconChanges = 0;
+        for (const QList<QVariant> &args : changed)
+            iconChanges += args.at(1).toModelIndex().column() == AppModel::ColCheck ? 1 : 0;
+        QCOMPARE(iconChanges, loaded);
+        const AppInfoItemMap table = page.handler->items();
+        for (int row = 0; row < loaded; ++row) {
+            const AppInfoItem &r = page.apps->itemAt(row)->record;
+            QVERIFY(!r.iconPng.isEmpty());
+            QCOMPARE(r.iconPng, table.value(r.appId).iconPng);
+            QCOMPARE(r.name, table.value(r.appId).name);
+            QCOMPARE(r.documents.size(), table.value(r.appId).documents.size());
+            QVERIFY(page.apps->index(row, 0).data(Qt::DecorationRole).isValid());
+        }
 
         // Install: a placeholder, then a row where the identifier sorts.
         QString error;

@@ -1,6 +1,7 @@
 // The app service against the virtual device: loading, install, replace,
 // uninstall, with the device's faults.
 
+#include "AppContext.h"
 #include "AppHandler.h"
 #include "AppLoader.h"
 #include "AppTable.h"
@@ -76,7 +77,10 @@ private slots:
         VInstallationProxy::setBrowseAmounts(true);
         QCOMPARE(rc, 0);
         QCOMPARE(loaded.count(), 1);
-        const AppInfoItemMap map = loaded.at(0).at(0).value<AppInfoItemMap>();
+        // The list goes out first; icons and documents follow as changes
+        // and are all in the table when the load returns.
+        QCOMPARE(loaded.at(0).at(0).value<AppInfoItemMap>().keys(), m_handler->items().keys());
+        const AppInfoItemMap map = m_handler->items();
 
         int checked = 0;
         for (const VDemoApp &app : VDemoCatalog::demoApps({1})) {
@@ -93,7 +97,7 @@ private slots:
             QCOMPARE(item.releaseDate, app.releaseDate);
             QCOMPARE(item.purchaseDate, app.purchaseDate);
             QVERIFY(item.appSize > 0);
-            QVERIFY(!item.icon.isNull());
+            QVERIFY(QImage::fromData(item.iconPng).width() > 0);
             QCOMPARE(item.fileSharingEnabled, app.fileSharing);
             QCOMPARE(item.documents.size(), app.fileSharing ? app.documents.size() : 0);
             for (int i = 1; i < item.documents.size(); ++i)
@@ -172,15 +176,17 @@ private slots:
         QVERIFY(PlistFrame::frame(state.get(), false, &packet));
         QCOMPARE(::write(fds[1], packet.data(), packet.size()), ssize_t(packet.size()));
 
-        AppHandler handler("no-device");
         AppTable table;
+        const IPodDeviceInfo info;
+        const std::atomic<int> parts{AppContext::LoadEverything};
+        const AppContext context("no-device", &info, &table, nullptr, &parts);
         for (const char *id : {"a.dock", "a.first", "a.second", "a.unnamed"}) {
             AppRecord record;
             record.appId = id;
             record.name = "listed";
             table.put(record);
         }
-        QCOMPARE(AppLoader(&handler, &table).applyHomeScreenNames(springboard.get()), 0);
+        QCOMPARE(AppLoader(context).applyHomeScreenNames(springboard.get()), 0);
         ::close(fds[1]);
         const AppInfoItemMap items = table.items();
         QCOMPARE(items.value(QStringLiteral("a.dock")).name, QStringLiteral("Dock"));
@@ -195,21 +201,34 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::newRow("list-garbage") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("garbage");
         QTest::newRow("list-dropped") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop");
+        // Gone before the request could be sent.
+        QTest::newRow("list-dropped-at-once") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop-0");
         QTest::newRow("springboard-garbage") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("garbage");
+        QTest::newRow("springboard-dropped") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("drop");
     }
     void brokenRepliesFailTheLoad()
     {
         QFETCH(QString, service);
         QFETCH(QString, kind);
         start();
-        QVERIFY(m_device->fault(0, service.toStdString(), kind.toStdString(), kind == QLatin1String("drop") ? "3000" : ""));
+        const std::string arg = kind == QLatin1String("drop") ? "3000" : kind == QLatin1String("drop-0") ? "0" : "";
+        QVERIFY(m_device->fault(0, service.toStdString(), kind.section(QLatin1Char('-'), 0, 0).toStdString(), arg));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(m_handler->Load(), -1);
         QVERIFY(timer.elapsed() < 5000);
-        if (service.contains(QLatin1String("installation")))
+        if (service.contains(QLatin1String("installation"))) {
             QCOMPARE(loaded.count(), 0);   // never an empty list for a device that did not answer
+            return;
+        }
+        // Without names and icons every app is still listed.
+        int apps = 0;
+        for (const VDemoApp &app : VDemoCatalog::demoApps({1}))
+            apps += app.system ? 0 : 1;
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(loaded.at(0).at(0).value<AppInfoItemMap>().size(), apps);
+        QCOMPARE(m_handler->items().size(), apps);
     }
 
     void installReportsBothHalves()
@@ -375,6 +394,34 @@ private slots:
         QVERIFY(rc < 0 && rc != -1003);
         QVERIFY(task.sawStatus("Error", task.infos.empty() ? 0 : task.infos.back().percent));
         QVERIFY(!installedOnDevice(QStringLiteral("com.test.dropped")));
+    }
+
+    void smallPackagesThatUnpackBeyondTheFreeSpace()
+    {
+        // 48 MiB of saved data packs into a few hundred KB; the device has 20 MB.
+        start({0}, false);
+        QVERIFY(m_device->fault(0, "*", "freespace", QString::number(20 * 1000 * 1000).toStdString()));
+        VPackageBuilder builder(QStringLiteral("com.test.bomb"));
+        builder.setInfo(QStringLiteral("UIFileSharingEnabled"), true)
+            .addContainerFile(QStringLiteral("Documents/big.bin"), QByteArray(48 * 1024 * 1024, '\0'));
+        const QString pkg = package(QStringLiteral("bomb.ipa"), builder);
+        QVERIFY(QFileInfo(pkg).size() < 1024 * 1024);
+        RecordingTask task;
+        QCOMPARE(m_handler->AppInstall(pkg.toUtf8(), &task), -1009);
+        QVERIFY(!installedOnDevice(QStringLiteral("com.test.bomb")));
+        QVERIFY(staged().isEmpty());
+
+        // A store date that does not read is no date, not the year 2106.
+        QVERIFY(m_device->deviceCtl(0, "clear-faults"));
+        VPackageBuilder dated(QStringLiteral("com.test.dated"));
+        dated.setMetadata({{QStringLiteral("itemName"), QStringLiteral("Dated")},
+                           {QStringLiteral("purchaseDate"), QStringLiteral("not a date")},
+                           {QStringLiteral("releaseDate"), QStringLiteral("2014-13-45T99:00:00Z")}});
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("dated.ipa"), dated).toUtf8(), nullptr), -1003);
+        AppInfoItem item;
+        QVERIFY(m_handler->item(QStringLiteral("com.test.dated"), &item));
+        QCOMPARE(item.purchaseDate, qint64(0));
+        QCOMPARE(item.releaseDate, qint64(0));
     }
 
     void tableIsSafeToReadWhileTheWorkerChangesIt()

@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QBuffer>
+
 #include <memory>
 
 namespace {
@@ -172,6 +174,7 @@ private slots:
     void installedAppsTakeTheirRow()
     {
         load({app(QStringLiteral("com.m"), QStringLiteral("M"))});
+        m_model->setCheckedIndexes({m_model->index(0, 0)});
         AppTask *first = m_model->createTask(m_handler.get(), AppTask::InstallAppTask, {QStringLiteral("/p/a.ipa")});
         AppTask *last = m_model->createTask(m_handler.get(), AppTask::InstallAppTask, {QStringLiteral("/p/z.ipa")});
         QVERIFY(first && last);
@@ -185,6 +188,7 @@ private slots:
         emit m_handler->data_itemadded(app(QStringLiteral("com.a"), QStringLiteral("A")), first);
         QCOMPARE(inserted.last().at(1).toInt(), 0);
         QCOMPARE(column(*m_model, 1), (QStringList{QStringLiteral("A"), QStringLiteral("M"), QStringLiteral("Z")}));
+        QCOMPARE(m_model->checkedIndexes(), QModelIndexList{m_model->index(1, 0)});   // the tick moved with M
         QCOMPARE(added.count(), 2);
         QVERIFY(!m_model->refersTo(first));
 
@@ -226,6 +230,43 @@ private slots:
         emit m_handler->data_itemchanged(b, DOC_ALL_CHANGED);   // not an app reason
         QCOMPARE(changed.count(), before);
         QCOMPARE(m_model->itemAt(0)->record.name, QStringLiteral("B"));
+    }
+
+    void arrivalsAfterTheListAndEmptyReload()
+    {
+        load({app(QStringLiteral("com.a"), QStringLiteral("A")), app(QStringLiteral("com.b"), QStringLiteral("B")),
+              app(QStringLiteral("com.c"), QStringLiteral("C"))});
+        QSignalSpy changed(m_model.get(), &QAbstractItemModel::dataChanged);
+        AppInfoItem b = app(QStringLiteral("com.b"), QStringLiteral("Home B"));
+        QImage red(120, 60, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QBuffer buffer(&b.iconPng);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(red.save(&buffer, "PNG"));
+        QVERIFY(!m_model->index(1, 0).data(Qt::DecorationRole).isValid());
+        emit m_handler->data_itemchanged(b, ICON_CHANGED);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.last().at(0).toModelIndex(), m_model->index(1, 0));
+        QCOMPARE(m_model->itemAt(1)->record.name, QStringLiteral("B"));   // an icon changes only the icon
+        const QImage shown = m_model->index(1, 0).data(Qt::DecorationRole).value<QPixmap>().toImage();
+        QCOMPARE(shown.size(), QSize(AppIconCache::kSide, AppIconCache::kSide));
+        QCOMPARE(shown.pixelColor(40, 40), QColor(Qt::red));
+        QVERIFY(!m_model->index(0, 0).data(Qt::DecorationRole).isValid());
+
+        emit m_handler->data_itemchanged(b, INFO_CHANGED);
+        QCOMPARE(changed.last().at(0).toModelIndex().row(), 1);
+        QCOMPARE(column(*m_model, 1), (QStringList{QStringLiteral("A"), QStringLiteral("Home B"), QStringLiteral("C")}));
+
+        // Ticks survive a reload that still finds their app, not a removal.
+        m_model->setCheckedIndexes({m_model->index(1, 0), m_model->index(2, 0)});
+        load({app(QStringLiteral("com.b"), QStringLiteral("B")), app(QStringLiteral("com.c"), QStringLiteral("C"))});
+        QCOMPARE(m_model->checkedIndexes(), (QModelIndexList{m_model->index(0, 0), m_model->index(1, 0)}));
+        emit m_handler->data_itemremoved(std::string("com.b"));
+        QCOMPARE(m_model->checkedIndexes(), QModelIndexList{m_model->index(0, 0)});
+        // A reload that finds nothing leaves nothing behind.
+        load({});
+        QCOMPARE(m_model->rowCount(), 0);
+        QVERIFY(!m_model->item(QStringLiteral("com.b")));
     }
 
     void finishedTasks_data()

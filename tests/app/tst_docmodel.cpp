@@ -114,6 +114,15 @@ private slots:
         m_docs->setCurrentApp(nullptr);
         QCOMPARE(m_docs->rowCount(), 0);
         delete add;
+
+        // Documents that arrive after the app list fill a list already shown.
+        ZAppInfoItem *b = m_apps->item(QStringLiteral("com.b"));
+        m_docs->setCurrentApp(b);
+        QCOMPARE(m_docs->rowCount(), 0);
+        emit m_handler->data_itemchanged(app(QStringLiteral("com.b"), {doc(QStringLiteral("late.txt"))}), DOC_ALL_CHANGED,
+                                         DocItemInfo());
+        QCOMPARE(names(), QStringList{QStringLiteral("late.txt")});
+        QCOMPARE(b->record.documents.size(), 1);
     }
 
     void foldersFirstThenNames()

@@ -5,9 +5,12 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <map>
@@ -213,7 +216,7 @@ private slots:
     {
         const QByteArray pkg = QFile::encodeName(m_pkg);
         QCOMPARE(ipod_zip_append(pkg.constData(), "3-0123456789abcdef"), 0);
-        QCOMPARE(ipod_zip_append(pkg.constData(), "3-0123456789abcdef"), 0);   // again: replaced
+        QCOMPARE(ipod_zip_append(pkg.constData(), "3-0123456789abcdef"), 0);   // again: kept
         int rc = -5;
         QCOMPARE(readEntry(m_pkg, "3-0123456789abcdef", &rc), QByteArray("3-0123456789abcdef"));
         QCOMPARE(rc, 0);
@@ -238,6 +241,142 @@ private slots:
             QCOMPARE(ipod_zip_has_device_tag(pkg.constData(), other), 1);
         QCOMPARE(ipod_zip_has_device_tag(QFile::encodeName(m_dir.filePath(QStringLiteral("none.ipa"))).constData(),
                                          "0123456789abcdef"), -1);
+    }
+
+    // The tag goes where the central directory was, and the archive stays
+    // one that libzip and Info-ZIP's unzip read without complaint.
+    void tagAppendedInPlaceIsReadEverywhere_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("libzip-with-comment") << QStringLiteral("comment");
+        QTest::newRow("zip64") << QStringLiteral("zip64");
+    }
+    void tagAppendedInPlaceIsReadEverywhere()
+    {
+        QFETCH(QString, kind);
+        const QString path = m_dir.filePath(QStringLiteral("tagged.ipa"));
+        QFile::remove(path);
+        if (kind == QLatin1String("zip64")) {
+            // Info-ZIP's zip writes zip64 end records on request.
+            if (QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty())
+                QSKIP("zip is not installed (scripts/setup installs it)");
+            TestData::writeFile(m_dir.filePath(QStringLiteral("src/a.txt")), "first entry");
+            TestData::writeFile(m_dir.filePath(QStringLiteral("src/b.bin")), TestData::patterned(70000, 'b'));
+            QProcess zip;
+            zip.setWorkingDirectory(m_dir.filePath(QStringLiteral("src")));
+            zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-fz"), path, QStringLiteral("a.txt"), QStringLiteral("b.bin")});
+            QVERIFY(zip.waitForFinished(30000) && zip.exitCode() == 0);
+        } else {
+            QVERIFY(writeZip(path, {{"a.txt", "first entry"}, {"b.bin", TestData::patterned(70000, 'b')}}));
+            int error = 0;
+            zip_t *z = zip_open(QFile::encodeName(path).constData(), 0, &error);
+            QVERIFY(z);
+            QCOMPARE(zip_set_archive_comment(z, "kept", 4), 0);
+            QCOMPARE(zip_close(z), 0);
+        }
+        const QByteArray before = TestData::readFile(path);
+        const auto u16 = [](const QByteArray &b, qsizetype at) { return quint16(uchar(b[at]) | (uchar(b[at + 1]) << 8)); };
+        const auto u32 = [&](const QByteArray &b, qsizetype at) { return quint32(u16(b, at)) | (quint32(u16(b, at + 2)) << 16); };
+        const auto u64 = [&](const QByteArray &b, qsizetype at) { return quint64(u32(b, at)) | (quint64(u32(b, at + 4)) << 32); };
+        // The old directory's place and size, from the end records.
+        const qsizetype oldEnd = before.lastIndexOf(QByteArray("PK\x05\x06", 4));
+        QVERIFY(oldEnd > 0);
+        quint64 oldCdAt = u32(before, oldEnd + 16), oldCdSize = u32(before, oldEnd + 12);
+        if (kind == QLatin1String("zip64")) {
+            const quint64 end64 = u64(before, oldEnd - 20 + 8);
+            QCOMPARE(u32(before, qsizetype(end64)), quint32(0x06064b50));
+            oldCdAt = u64(before, qsizetype(end64) + 48);
+            oldCdSize = u64(before, qsizetype(end64) + 40);
+        }
+
+        const char *tag = "00008101-001A2B3C4D5E6F70";
+        QCOMPARE(ipod_zip_append(QFile::encodeName(path).constData(), tag), 0);
+        const QByteArray after = TestData::readFile(path);
+        // The entries' bytes are untouched.
+        QCOMPARE(after.left(qsizetype(oldCdAt)), before.left(qsizetype(oldCdAt)));
+
+        const QByteArray name(tag);
+        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(name.constData()), uInt(name.size())));
+        const qsizetype local = qsizetype(oldCdAt);
+        QCOMPARE(u32(after, local), quint32(0x04034b50));
+        QCOMPARE(u16(after, local + 4), quint16(20));       // version needed
+        QCOMPARE(u16(after, local + 6), quint16(0x0800));   // UTF-8 name
+        QCOMPARE(u16(after, local + 8), quint16(0));        // stored
+        QCOMPARE(u32(after, local + 14), crc);
+        QCOMPARE(u32(after, local + 18), quint32(name.size()));
+        QCOMPARE(u32(after, local + 22), quint32(name.size()));
+        QCOMPARE(u16(after, local + 26), quint16(name.size()));
+        QCOMPARE(u16(after, local + 28), quint16(0));
+        QCOMPARE(after.mid(local + 30, name.size() * 2), name + name);   // name, then the content
+
+        const qsizetype cdAt = local + 30 + name.size() * 2;
+        QCOMPARE(after.mid(cdAt, qsizetype(oldCdSize)), before.mid(qsizetype(oldCdAt), qsizetype(oldCdSize)));
+        const qsizetype central = cdAt + qsizetype(oldCdSize);
+        QCOMPARE(u32(after, central), quint32(0x02014b50));
+        QCOMPARE(u16(after, central + 4) >> 8, 3);           // made on Unix
+        QCOMPARE(u16(after, central + 6), quint16(20));
+        QCOMPARE(u16(after, central + 8), quint16(0x0800));
+        QCOMPARE(u16(after, central + 10), quint16(0));
+        QCOMPARE(u32(after, central + 12), u32(after, local + 10));   // same time and date
+        QCOMPARE(u32(after, central + 16), crc);
+        QCOMPARE(u32(after, central + 20), quint32(name.size()));
+        QCOMPARE(u32(after, central + 24), quint32(name.size()));
+        QCOMPARE(u16(after, central + 28), quint16(name.size()));
+        QCOMPARE(u16(after, central + 30), quint16(0));   // extra
+        QCOMPARE(u16(after, central + 32), quint16(0));   // comment
+        QCOMPARE(u16(after, central + 34), quint16(0));   // disk
+        QCOMPARE(u16(after, central + 36), quint16(0));   // internal attributes
+        QCOMPARE(u32(after, central + 38), quint32(0100644) << 16);
+        QCOMPARE(u32(after, central + 42), quint32(oldCdAt));
+        QCOMPARE(after.mid(central + 46, name.size()), name);
+
+        const qsizetype records = central + 46 + name.size();
+        const quint64 cdSize = quint64(records - cdAt);
+        qsizetype end = records;
+        if (kind == QLatin1String("zip64")) {
+            QCOMPARE(u32(after, end), quint32(0x06064b50));
+            QCOMPARE(u64(after, end + 4), quint64(44));
+            QCOMPARE(u16(after, end + 14), quint16(45));
+            QCOMPARE(u32(after, end + 16), quint32(0));
+            QCOMPARE(u32(after, end + 20), quint32(0));
+            QCOMPARE(u64(after, end + 24), quint64(3));
+            QCOMPARE(u64(after, end + 32), quint64(3));
+            QCOMPARE(u64(after, end + 40), cdSize);
+            QCOMPARE(u64(after, end + 48), quint64(cdAt));
+            QCOMPARE(u32(after, end + 56), quint32(0x07064b50));
+            QCOMPARE(u32(after, end + 60), quint32(0));
+            QCOMPARE(u64(after, end + 64), quint64(records));
+            QCOMPARE(u32(after, end + 72), quint32(1));
+            end += 76;
+        }
+        QCOMPARE(u32(after, end), quint32(0x06054b50));
+        QCOMPARE(u32(after, end + 4), quint32(0));   // disks
+        QCOMPARE(u16(after, end + 8), quint16(3));
+        QCOMPARE(u16(after, end + 10), quint16(3));
+        QCOMPARE(u32(after, end + 12), quint32(cdSize));
+        QCOMPARE(u32(after, end + 16), quint32(cdAt));
+        const QByteArray comment = kind == QLatin1String("comment") ? QByteArray("kept") : QByteArray();
+        QCOMPARE(u16(after, end + 20), quint16(comment.size()));
+        QCOMPARE(after.mid(end + 22), comment);
+
+        int error = 0;
+        zip_t *z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+        QVERIFY2(z, qPrintable(QString::number(error)));
+        QCOMPARE(zip_get_num_entries(z, 0), zip_int64_t(3));
+        zip_discard(z);
+        int rc = -5;
+        QCOMPARE(readEntry(path, tag, &rc), name);
+        QCOMPARE(readEntry(path, "b.bin", &rc), TestData::patterned(70000, 'b'));
+        QCOMPARE(ipod_zip_has_device_tag(QFile::encodeName(path).constData(), "00008101-001A2B3C4D5E6F70"), 0);
+        if (!QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) {
+            QProcess unzip;
+            unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), path});
+            QVERIFY(unzip.waitForFinished(30000));
+            QVERIFY2(unzip.exitCode() == 0, unzip.readAll().constData());
+        }
+        // A second append finds the tag and leaves the archive alone.
+        QCOMPARE(ipod_zip_append(QFile::encodeName(path).constData(), tag), 0);
+        QCOMPARE(TestData::readFile(path), after);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "VServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -369,6 +370,153 @@ private slots:
         r = cli({QStringLiteral("docs"), QStringLiteral("com.citygo.metro")});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("The app \"Metro Transit\" does not share documents.\n"));
+
+        // A device that will not list the documents is no empty folder.
+        QVERIFY(m_fixture->fault(0, "com.apple.mobile.house_arrest", "error", "InstallationLookupFailed"));
+        const QString unreadable = QStringLiteral("The documents of the app \"Voice Memos Plus\" could not be read from your device.\n");
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(r.err, unreadable);
+        r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(unreadable));
+        for (const QJsonValue &entry : QJsonDocument::fromJson(r.out.toUtf8()).array()) {
+            const QJsonObject object = entry.toObject();
+            QCOMPARE(object.value(QStringLiteral("documents")).isNull(), object.value(QStringLiteral("fileSharingEnabled")).toBool());
+        }
+    }
+
+    // Every operation under every fault: a bounded end, no crash, the failure
+    // said or the work done (as the device's state folder shows), nothing
+    // partial left on either side, earlier files untouched, and the list
+    // matching the device afterwards. A new fault kind is one row.
+    void faultMatrix_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("arg");
+        const char *proxy = "com.apple.mobile.installation_proxy", *afc = "com.apple.afc",
+                   *arrest = "com.apple.mobile.house_arrest";
+        const QList<QPair<const char *, const char *>> operations = {
+            {"list", proxy}, {"install-upload", afc}, {"install-status", proxy}, {"replace", proxy},
+            {"uninstall", proxy}, {"archive", proxy}, {"export-copy", afc}, {"export-documents", afc},
+            {"doc-add", arrest}, {"doc-copy", arrest}, {"doc-delete", arrest}};
+        const QList<QStringList> faults = {
+            {QStringLiteral("drop-start"), QStringLiteral("drop"), QStringLiteral("0")},
+            {QStringLiteral("drop-middle"), QStringLiteral("drop"), QStringLiteral("700")},
+            {QStringLiteral("drop-end"), QStringLiteral("drop"), QStringLiteral("300000")},
+            {QStringLiteral("error"), QStringLiteral("error"), QStringLiteral("APIInternalError")},
+            {QStringLiteral("garbage"), QStringLiteral("garbage"), QString()},
+            {QStringLiteral("hugelength"), QStringLiteral("hugelength"), QString()},
+            {QStringLiteral("lowspace"), QStringLiteral("freespace"), QStringLiteral("100000")}};
+        for (const auto &op : operations) {
+            for (const QStringList &fault : faults) {
+                QTest::newRow(qPrintable(QString::fromLatin1(op.first) + QLatin1Char('/') + fault[0]))
+                    << QString::fromLatin1(op.first) << QString::fromLatin1(op.second) << fault[1] << fault[2];
+            }
+        }
+    }
+    void faultMatrix()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, service);
+        QFETCH(QString, kind);
+        QFETCH(QString, arg);
+        const QString memos = QStringLiteral("com.soundbite.voicememos");
+        const QString sample = QStringLiteral("com.appshuttle.sample.documents");
+        const QString docs = appDir(memos) + QStringLiteral("/Documents");
+        const QString out = m_fixture->root() + QStringLiteral("/out");
+        QDir().mkpath(out);
+        // What was there before: an earlier export and an earlier copy of a
+        // document on the computer, and a document on the device.
+        const QString exported = out + (operation == QLatin1String("export-documents")
+                                            ? QStringLiteral("/Voice Memos Plus 1.5.2(including documents).ipa")
+                                            : QStringLiteral("/Voice Memos Plus 1.5.2.ipa"));
+        QVERIFY(TestData::writeFile(exported, "an earlier export"));
+        QVERIFY(TestData::writeFile(out + QStringLiteral("/memo-001.m4a"), "an earlier copy"));
+        const QString local = m_fixture->root() + QStringLiteral("/memo-001.m4a");
+        QVERIFY(TestData::writeFile(local, QByteArray(400000, 'L')));
+        const QByteArray deviceDoc = TestData::readFile(docs + QStringLiteral("/memo-001.m4a"));
+        if (operation == QLatin1String("replace"))
+            QCOMPARE(cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))}).code, 0);
+        const Result before = cli({QStringLiteral("list")});
+        QCOMPARE(before.code, 0);
+        const int apps = before.out.count(QLatin1Char('\n')) - 1;
+
+        QStringList args;
+        if (operation == QLatin1String("list"))
+            args = {QStringLiteral("list")};
+        else if (operation.startsWith(QLatin1String("install")) || operation == QLatin1String("replace"))
+            args = {QStringLiteral("install"), QStringLiteral("--replace"), package(QStringLiteral("Sample Documents App.ipa"))};
+        else if (operation == QLatin1String("uninstall"))
+            args = {QStringLiteral("uninstall"), memos};
+        else if (operation.startsWith(QLatin1String("export")) || operation == QLatin1String("archive"))
+            args = {QStringLiteral("export"), memos, QStringLiteral("--to"), out};
+        else if (operation == QLatin1String("doc-add"))
+            args = {QStringLiteral("docs"), memos, QStringLiteral("add"), QStringLiteral("--replace"), local};
+        else if (operation == QLatin1String("doc-copy"))
+            args = {QStringLiteral("docs"), memos, QStringLiteral("get"), QStringLiteral("memo-001.m4a"), QStringLiteral("--to"), out};
+        else
+            args = {QStringLiteral("docs"), memos, QStringLiteral("rm"), QStringLiteral("memo-001.m4a")};
+        if (operation == QLatin1String("export-documents"))
+            args << QStringLiteral("--with-documents");
+        QVERIFY(m_fixture->fault(0, service.toStdString(), kind.toStdString(), arg.toStdString()));
+
+        QElapsedTimer clock;
+        clock.start();
+        const Result r = cli(args + QStringList{QStringLiteral("--wait"), QStringLiteral("0")});
+        QVERIFY2(r.code == 0 || r.code == 1 || r.code == 3, qPrintable(QStringLiteral("exit %1: %2").arg(r.code).arg(r.err)));
+        QVERIFY(clock.elapsed() < 45000);
+        QVERIFY(m_fixture->deviceCtl(0, "clear-faults"));
+        const bool done = r.code == 0;
+        if (!done)
+            QVERIFY2(!r.err.trimmed().isEmpty(), "a failure without a message");
+
+        // Done, as the device shows it; or failed, with everything as it was.
+        const bool memosThere = QFileInfo(appDir(memos)).isDir();
+        if (operation == QLatin1String("list") && done)
+            QCOMPARE(r.out, before.out);
+        // A device that installed and then answered garbage leaves the app
+        // installed and the install reported failed: the list says which.
+        if (operation.startsWith(QLatin1String("install")) && done)
+            QVERIFY(QFileInfo(appDir(sample)).isDir());
+        if (operation == QLatin1String("replace"))
+            QVERIFY(QFileInfo(appDir(sample)).isDir());
+        if (operation == QLatin1String("uninstall"))
+            QCOMPARE(memosThere, !done);
+        else
+            QVERIFY(memosThere);
+        const bool exporting = operation.startsWith(QLatin1String("export")) || operation == QLatin1String("archive");
+        if (!(exporting && done))
+            QCOMPARE(TestData::readFile(exported), QByteArray("an earlier export"));
+        else
+            QVERIFY(TestData::zipEntries(exported).contains(m_phone.udid));
+        if (!(operation == QLatin1String("doc-copy") && done))
+            QCOMPARE(TestData::readFile(out + QStringLiteral("/memo-001.m4a")), QByteArray("an earlier copy"));
+        else
+            QCOMPARE(TestData::readFile(out + QStringLiteral("/memo-001.m4a")), deviceDoc);
+        if (operation == QLatin1String("doc-add"))
+            QCOMPARE(TestData::readFile(docs + QStringLiteral("/memo-001.m4a")), done ? QByteArray(400000, 'L') : deviceDoc);
+        if (operation == QLatin1String("doc-delete"))
+            QCOMPARE(QFileInfo::exists(docs + QStringLiteral("/memo-001.m4a")), !done);
+        else if (operation != QLatin1String("doc-add") && memosThere)
+            QCOMPARE(TestData::readFile(docs + QStringLiteral("/memo-001.m4a")), deviceDoc);
+
+        // Nothing partial or temporary on either side.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        for (const QString &name : QDir(docs).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(!name.startsWith(QLatin1Char('.')), qPrintable(name));
+        QVERIFY(staged().isEmpty());
+        QVERIFY(QDir(m_fixture->mediaDir(m_phone.udid) + QStringLiteral("/ApplicationArchives")).entryList(QDir::Files).isEmpty());
+
+        // The list matches the device.
+        const Result after = cli({QStringLiteral("list")});
+        QCOMPARE(after.code, 0);
+        const int added = operation.startsWith(QLatin1String("install")) && QFileInfo(appDir(sample)).isDir() ? 1 : 0;
+        const int removed = operation == QLatin1String("uninstall") && done ? 1 : 0;
+        QCOMPARE(after.out.count(QLatin1Char('\n')) - 1, apps + added - removed);
     }
 
     void currentDevicesRefuseExportAndJsonStaysClean()

@@ -111,15 +111,28 @@ int CliCommands::run()
         err(AppMessages::exportNotAllowed(CliConsole::printable(QString::fromUtf8(session.handler()->deviceInfo().firmwareVersion()), 40)));
         return Failed;
     }
-    if (!session.load()) {
+    // Each command waits only for what it prints or names: a list never
+    // fetches icons, commands on named apps look up only those, and an
+    // install needs no list at all.
+    session.setReplace(m_o.replace);
+    if (m_o.command == QLatin1String("install")) {
+        session.handler()->setLoadParts(0);
+        return install(session);
+    }
+    bool loaded = false;
+    if (m_o.command == QLatin1String("list")) {
+        loaded = session.load(AppHandler::LoadNames | (m_o.json ? AppHandler::LoadDocuments : 0));
+    } else {
+        const QStringList named = m_o.command == QLatin1String("docs") ? QStringList{m_o.bundleId} : m_o.operands;
+        loaded = session.load(AppHandler::LoadNames | (m_o.command == QLatin1String("docs") ? AppHandler::LoadDocuments : 0),
+                              &named);
+    }
+    if (!loaded) {
         err(QStringLiteral("Cannot read the apps on the device."));
         return Failed;
     }
-    session.setReplace(m_o.replace);
     if (m_o.command == QLatin1String("list"))
         return list(session);
-    if (m_o.command == QLatin1String("install"))
-        return install(session);
     if (m_o.command == QLatin1String("uninstall"))
         return uninstall(session);
     if (m_o.command == QLatin1String("export"))
@@ -177,10 +190,17 @@ int CliCommands::list(CliSession &session)
     AppModel *model = session.appModel();
     if (m_o.json) {
         QJsonArray array;
-        for (int row = 0; row < model->rowCount(); ++row)
-            array.append(CliJson::app(model->itemAt(row)->record));
+        int unknown = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const AppInfoItem &record = model->itemAt(row)->record;
+            array.append(CliJson::app(record));
+            if (record.documentsUnknown) {
+                err(documentsUnreadable(record.name));
+                ++unknown;
+            }
+        }
         outJson(QJsonDocument(array));
-        return Ok;
+        return unknown ? Failed : Ok;
     }
     QStringList header{QStringLiteral("Bundle ID")};
     for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column)
@@ -193,6 +213,11 @@ int CliCommands::list(CliSession &session)
         out(cells.join(QLatin1Char('\t')));
     }
     return Ok;
+}
+
+QString CliCommands::documentsUnreadable(const QString &appName)
+{
+    return QStringLiteral("The documents of the app \"%1\" could not be read from your device.").arg(appName);
 }
 
 bool CliCommands::checkFiles(const QString &deviceId, const QStringList &files)
@@ -330,6 +355,11 @@ int CliCommands::docs(CliSession &session)
     ZAppInfoItem *app = apps.first();
     if (!app->record.fileSharingEnabled) {
         err(QStringLiteral("The app \"%1\" does not share documents.").arg(app->record.name));
+        return Failed;
+    }
+    // Without a listing, no document can be named, and none is missing.
+    if (app->record.documentsUnknown && m_o.docsAction != QLatin1String("add")) {
+        err(documentsUnreadable(app->record.name));
         return Failed;
     }
     DocModel *model = session.docModel();

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -79,8 +80,20 @@ int onPasscode(const char *deviceId)
     return 0;
 }
 
-// How many USB devices usbmuxd knows right now; -1 when it does not answer.
-int usbDeviceCount()
+// The UDIDs the wanted device may have: -d takes "<n>-<UDID>" or the UDID
+// alone, and a UDID may hold a dash itself.
+std::vector<std::string> candidateUdids(const QString &wanted)
+{
+    std::vector<std::string> udids{wanted.toStdString()};
+    const int dash = wanted.indexOf(QLatin1Char('-'));
+    if (dash > 0)
+        udids.push_back(wanted.mid(dash + 1).toStdString());
+    return udids;
+}
+
+// How many USB devices usbmuxd knows right now (only those with one of the
+// UDIDs, if given); -1 when it does not answer.
+int usbDeviceCount(const std::vector<std::string> &udids)
 {
     usbmuxd_device_info_t *list = nullptr;
     const int count = usbmuxd_get_device_list(&list);
@@ -88,7 +101,8 @@ int usbDeviceCount()
         return -1;
     int usb = 0;
     for (int i = 0; i < count; ++i) {
-        if (list[i].conn_type == CONNECTION_TYPE_USB)
+        if (list[i].conn_type == CONNECTION_TYPE_USB
+            && (udids.empty() || std::find(udids.begin(), udids.end(), std::string(list[i].udid)) != udids.end()))
             ++usb;
     }
     if (list)
@@ -135,9 +149,12 @@ bool CliDeviceFinder::start(const QString &wanted, int timeoutMs)
 {
     // Without a usbmuxd the device link's event thread never settles and
     // stopping it would wait for ever: do not start it.
-    const int expected = usbDeviceCount();
+    // Only the wanted device is opened: the others cost it time.
+    const std::vector<std::string> udids = wanted.isEmpty() ? std::vector<std::string>() : candidateUdids(wanted);
+    const int expected = usbDeviceCount(udids);
     if (expected < 0)
         return false;
+    DVPT_SetDeviceFilter(udids);
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_wanted = wanted;

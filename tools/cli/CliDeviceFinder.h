@@ -19,8 +19,8 @@ public:
     CliDeviceFinder &operator=(const CliDeviceFinder &) = delete;
 
     // False when usbmuxd does not answer or the device link cannot start.
-    // With wanted (an identifier or a UDID), the wait ends as soon as that
-    // device arrived or was refused, and no other device is waited for.
+    // With wanted (an identifier or a UDID), only that device is opened and
+    // the wait ends as soon as it arrived or was refused.
     // timeoutMs bounds the wait for devices
     // that ask for nothing; a device waiting for the user gets its own time.
     bool start(const QString &wanted = QString(), int timeoutMs = 20000);

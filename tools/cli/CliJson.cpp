@@ -49,7 +49,8 @@ QJsonObject app(const AppInfoItem &item)
         {QStringLiteral("appSize"), double(item.appSize)},
         {QStringLiteral("documentSize"), double(item.documentSize)},
         {QStringLiteral("fileSharingEnabled"), item.fileSharingEnabled},
-        {QStringLiteral("documents"), documents(item.documents)},
+        // null: the device did not let the documents be listed.
+        {QStringLiteral("documents"), item.documentsUnknown ? QJsonValue() : QJsonValue(documents(item.documents))},
     };
 }
 

@@ -55,11 +55,15 @@ CliSession::~CliSession()
     delete m_appModel;
 }
 
-bool CliSession::load()
+bool CliSession::load(int parts, const QStringList *appIds)
 {
     bool listed = false;
+    m_handler->setLoadParts(parts);
     connect(m_handler.get(), &AppHandler::data_loadcompleted, this, [&listed] { listed = true; });
-    AppTask *task = m_proxy->createTask(m_handler.get(), AppTask::LoadAppDataTask, {});
+    QVariantList params;
+    if (appIds)
+        params << QVariant(*appIds);
+    AppTask *task = m_proxy->createTask(m_handler.get(), AppTask::LoadAppDataTask, params);
     if (!task)
         return false;
     QEventLoop loop;

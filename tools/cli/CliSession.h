@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <memory>
@@ -30,8 +31,10 @@ public:
     DocModel *docModel() const { return m_docModel; }
     QString deviceKey() const { return m_key; }
 
-    // Runs the load task; false when the app list could not be read.
-    bool load();
+    // Runs the load task, fetching parts (AppHandler::LoadPart) after the
+    // list; with appIds only those apps are looked up. Returns when all of
+    // it is in; false when the app list could not be read.
+    bool load(int parts, const QStringList *appIds = nullptr);
     // The answer to every overwrite question of the tasks run from now on.
     void setReplace(bool replace) { m_replace = replace; }
 
