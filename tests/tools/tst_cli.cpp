@@ -364,7 +364,7 @@ private slots:
 
         const QString out = m_fixture->root() + QStringLiteral("/docs-out");
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
-        QCOMPARE(r.code, 0);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(TestData::readFile(out + QStringLiteral("/note.txt")), QByteArray(200000, 'n'));
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("nothing.txt"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 1);
@@ -651,7 +651,7 @@ private slots:
         QVERIFY(m_fixture->ctl({"trust", udid}, &m_ctlOutput));
         QVERIFY(process.waitForFinished(90000));
         err += process.readAllStandardError();
-        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(process.exitCode() == 0, err.constData());
         QCOMPARE(err.count("tap Trust"), 1);
         QVERIFY(QJsonDocument::fromJson(process.readAllStandardOutput()).array().size() > 3);
     }
