@@ -37,9 +37,10 @@ QMimeData *uriData(const QList<QUrl> &urls)
     return data;
 }
 
-// Delivers a drop of data on the view as the window system would.
+// Delivers a drop of data (taken over) on the view as the window system would.
 bool dropOn(QAbstractItemView *view, QMimeData *data)
 {
+    const std::unique_ptr<QMimeData> owned(data);
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, data, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view->viewport(), &event);
     return event.isAccepted();
