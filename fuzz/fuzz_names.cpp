@@ -3,9 +3,7 @@
 // the device calls an app or a document, the name stays inside its folder,
 // visible, printable and within the file system's limit.
 
-#include "AppArchiver.h"
 #include "AppMessages.h"
-#include "AppTable.h"
 #include "DragFileNames.h"
 #include "FuzzInput.h"
 #include "LocalFileName.h"
@@ -76,16 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(distinct.size() == packages.size());
 
     // An export: the app's name and version from the device.
-    AppTable table;
-    AppRecord record;
-    record.appId = "com.example.fuzz";
-    record.name = names.value(0).toStdString();
-    record.version = names.value(1).toStdString();
-    table.put(record);
-    AppArchiver archiver(nullptr, &table);
     for (bool appOnly : {true, false}) {
-        const QString file = archiver.exportFileName(record.appId, appOnly);
-        checkLocalName("AppArchiver::exportFileName", file);
+        const QString file = AppMessages::exportFileName(names.value(0), names.value(1),
+                                                         QStringLiteral("com.example.fuzz"), appOnly);
+        checkLocalName("AppMessages::exportFileName", file);
         FUZZ_CHECK(file.endsWith(QLatin1String(".ipa")));
         FUZZ_CHECK(appOnly || file.endsWith(QLatin1String("(including documents).ipa")));
     }
