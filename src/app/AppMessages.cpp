@@ -1,13 +1,14 @@
 #include "AppMessages.h"
 
 #include "AppTask.h"
+#include "LocalFileName.h"
 
 #include <QDateTime>
 
 namespace {
 
-// Bound of the app's name and of its version in an export's file name.
-constexpr int kMaxNameChars = 100;
+// Bound of the app's version in an export's file name (UTF-8 bytes).
+constexpr int kMaxVersionBytes = 64;
 
 } // namespace
 
@@ -86,25 +87,16 @@ QString AppMessages::timeText(const QDateTime &time)
 QString AppMessages::exportFileName(const QString &name, const QString &version, const QString &appId,
                                     bool appOnly)
 {
-    QString base = (name.isEmpty() ? appId : name).left(kMaxNameChars);
-    base += QLatin1Char(' ') + version.left(kMaxNameChars);
-    base = safeFileName(base, 2 * kMaxNameChars + 1);
+    // The version, the documents mark and the extension are kept whole; the
+    // app's name gives way to fit the file system's limit.
+    QString suffix = QLatin1Char(' ') + LocalFileName::clean(version, kMaxVersionBytes);
     if (!appOnly)
-        base += QLatin1Char('(') + tr("including documents") + QLatin1Char(')');
-    return base + QLatin1String(".ipa");
+        suffix += QLatin1Char('(') + tr("including documents") + QLatin1Char(')');
+    suffix += QLatin1String(".ipa");
+    return LocalFileName::make(name.isEmpty() ? appId : name, suffix);
 }
 
 QString AppMessages::safeFileName(const QString &name, int maxChars)
 {
-    QString out = name.left(qMax(1, maxChars));
-    for (QChar &c : out) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control
-            || c.category() == QChar::Other_Format)
-            c = QLatin1Char('_');
-    }
-    if (out.startsWith(QLatin1Char('.')))
-        out.prepend(QLatin1Char('_'));
-    if (out.trimmed().isEmpty())
-        out = QStringLiteral("_");
-    return out;
+    return LocalFileName::make(name.left(qMax(1, maxChars)));
 }

@@ -33,7 +33,8 @@ public:
     // stands in for a missing name. Always a safe file name.
     static QString exportFileName(const QString &name, const QString &version, const QString &appId,
                                   bool appOnly);
-    // A device's name made fit to be one local file name: no separators or
-    // control characters, no leading dot, no "." or "..", bounded length.
+    // A device's name made fit to be one local file name (LocalFileName):
+    // no separators or control characters, no leading dot, no "." or "..",
+    // at most maxChars characters and the file system's limit in bytes.
     static QString safeFileName(const QString &name, int maxChars = 200);
 };

@@ -34,15 +34,19 @@ void AppTaskCtrl::addTask(AppTask *task)
     }
     m_tasks[key].append(task);
     m_life.insert(task, 0);
+    m_keys.insert(task, key);
     task->setError(0);
     task->setStatus(AppTask::STATUS_WAITING);
 }
 
 void AppTaskCtrl::taskStatusChanged(AppTask *pTask, AppTask::TASK_STATUS old, AppTask::TASK_STATUS now)
 {
-    if (!pTask)
+    const auto known = m_keys.constFind(pTask);
+    if (!pTask || known == m_keys.constEnd()) {
+        DIAG_LOG("status of a task that is no longer followed");
         return;
-    const QString key = deviceKey(pTask->handler());
+    }
+    const QString key = *known;
     if (old == AppTask::STATUS_CREATED && now == AppTask::STATUS_WAITING) {
         AppTaskThread *thread = m_threads.value(key);
         if (thread)
@@ -115,8 +119,10 @@ void AppTaskCtrl::removeDevice(const QString &key)
     // creators may still hold them). The running one is released by the
     // thread's queued signal, which arrives later.
     for (AppTask *task : m_tasks.take(key)) {
-        if (task->status() == AppTask::STATUS_WAITING)
+        if (task->status() == AppTask::STATUS_WAITING) {
             m_life.remove(task);
+            m_keys.remove(task);
+        }
     }
 }
 
@@ -124,8 +130,10 @@ void AppTaskCtrl::releaseDevice(const QString &key, QObject *keepAlive)
 {
     AppTaskThread *thread = m_threads.take(key);
     for (AppTask *task : m_tasks.take(key)) {
-        if (task->status() == AppTask::STATUS_WAITING)
+        if (task->status() == AppTask::STATUS_WAITING) {
             m_life.remove(task);
+            m_keys.remove(task);
+        }
     }
     if (!thread) {
         delete keepAlive;
@@ -168,5 +176,6 @@ void AppTaskCtrl::deleteWhenDone(AppTask *task)
     if ((m_life.value(task) & done) != done)
         return;
     m_life.remove(task);
+    m_keys.remove(task);
     task->deleteLater();
 }

@@ -76,4 +76,7 @@ private:
     QMap<QString, AppTaskThread *> m_threads;
     QMap<QString, QList<AppTask *>> m_tasks;
     QHash<AppTask *, int> m_life;   // tasks handed to addTask: LifeFlag bits
+    // Each followed task's device key: a queued status change may arrive
+    // after the device, and with it the task's handler, is gone.
+    QHash<AppTask *, QString> m_keys;
 };

@@ -17,13 +17,7 @@ constexpr int64_t kInvalidDate = 0;
 
 bool string(plist_t node, std::string *out)
 {
-    if (!node || plist_get_node_type(node) != PLIST_STRING)
-        return false;
-    char *text = nullptr;
-    plist_get_string_val(node, &text);
-    out->assign(text ? text : "");
-    free_plist_memory(text);
-    return true;
+    return plistString(node, out);
 }
 
 std::string string(plist_t dict, const char *key)

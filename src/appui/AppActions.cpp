@@ -6,6 +6,7 @@
 #include "AppModel.h"
 #include "AppProxyModel.h"
 #include "AppTaskCtrl.h"
+#include "AppTaskManager.h"
 #include "AppTaskParams.h"
 #include "DiagLog.h"
 #include "DocModel.h"
@@ -406,6 +407,9 @@ void AppActions::resolveConflicts(const QString &folder, const QList<Pending> &p
         }
         if (choice != ReplaceDlg::Replace && choice != ReplaceDlg::Rename) {
             discard(item.task);
+            // Never queued, so the task control will not let go of it.
+            AppTaskManager::instance()->remove(AppTaskCtrl::deviceKey(item.task->handler()), item.task->id());
+            item.task->deleteLater();
             continue;
         }
         QString target = path;

@@ -4,14 +4,16 @@
 
 namespace {
 
-bool dropped(QChar c)
+bool dropped(char32_t c)
 {
-    if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+    if (c == '/' || c == '\\')
         return true;
     // Controls, bidirectional overrides and other invisible formatting would
-    // make a name that looks like another one.
-    const QChar::Category category = c.category();
+    // make a name that looks like another one; half a surrogate pair is no
+    // character at all.
+    const QChar::Category category = QChar::category(c);
     return category == QChar::Other_Control || category == QChar::Other_Format
+        || category == QChar::Other_Surrogate
         || category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
 }
 
@@ -40,9 +42,14 @@ QString DragFileNames::sanitize(const QString &appName)
 {
     QString name;
     name.reserve(appName.size());
-    for (QChar c : appName) {
+    for (int i = 0; i < appName.size(); ++i) {
+        const bool pair = appName.at(i).isHighSurrogate() && i + 1 < appName.size()
+            && appName.at(i + 1).isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(appName.at(i), appName.at(i + 1)) : appName.at(i).unicode();
         if (!dropped(c))
-            name += c;
+            name += pair ? appName.mid(i, 2) : QString(appName.at(i));
+        if (pair)
+            ++i;
     }
     while (name.contains(QLatin1String("..")))
         name.replace(QLatin1String(".."), QLatin1String("."));

@@ -26,7 +26,13 @@ struct ServiceConnection
     int32_t fileService = 0;   // handle for the Ex file functions
 };
 
-// Device arrival (state 1) and removal (state 0). Runs on a library thread.
+// Device arrival (state 1) and removal (state 0). State -1: a device that
+// usbmuxd announced could not be opened because it did not answer properly
+// (a lockdown reply that does not parse, a connection that broke off); it
+// never arrived and is tried again only when usbmuxd announces it anew. A
+// device that stays locked or untrusted is told of by the passcode callback
+// instead. Runs on a library thread.
+constexpr int kDeviceFailed = -1;
 typedef void (*DVPT_DeviceChangeCallback)(int state, const char *deviceId);
 // A locked device, or one that waits for the user to tap Trust or was denied
 // trust, could not be opened. Runs on a library thread; answering 1 retries,

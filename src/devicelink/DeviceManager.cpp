@@ -132,6 +132,8 @@ void DeviceManager::openDevice(std::shared_ptr<DeviceSession> session)
         return;   // removed while opening
     if (rc != 0) {
         m_devices.erase(it);
+        if (rc != DeviceSession::kOpenRefused)
+            post(kDeviceFailed, session->id());
         return;
     }
     it->second.id = session->id();

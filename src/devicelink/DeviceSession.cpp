@@ -5,6 +5,7 @@
 #include "IdeviceTransport.h"
 #include "LockdownPool.h"
 #include "PlistFrame.h"
+#include "communication.h"
 
 #include <usbmuxd.h>
 
@@ -19,10 +20,8 @@ std::string nodeText(plist_t node)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char *s = nullptr;
-        plist_get_string_val(node, &s);
-        std::string text(s ? s : "");
-        std::free(s);
+        std::string text;
+        plistString(node, &text);
         return text;
     }
     case PLIST_UINT: {
@@ -144,8 +143,10 @@ int DeviceSession::open(DVPT_PasscodeCallback onPasscode)
             }
             lockdownd_client_free(client);
         }
-        if (!handleRefusal(error, onPasscode, &polling, &pollUntil, &forgotHost))
-            return -1;
+        if (!handleRefusal(error, onPasscode, &polling, &pollUntil, &forgotHost)) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_refused ? kOpenRefused : -1;
+        }
     }
 }
 
@@ -189,6 +190,8 @@ bool DeviceSession::ask(DVPT_PasscodeCallback onPasscode)
     const std::string deviceId = id();
     if (!onPasscode || onPasscode(deviceId.c_str()) != 1) {
         DIAG_LOG("the device stays locked or untrusted");
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_refused = true;
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutex);

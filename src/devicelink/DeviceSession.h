@@ -34,13 +34,15 @@ public:
     std::string id() const;
 
     // Finds the device, runs the lockdown handshake and checks that the
-    // device's services answer. 0 on success, -1 otherwise.
+    // device's services answer. 0 on success, kOpenRefused when the device
+    // stayed locked or untrusted (onPasscode gave up), -1 otherwise.
     //  - Waiting for the user to tap Trust: onPasscode is asked, and after a
     //    retry the handshake is tried about once a second for trustWaitMs
     //    before onPasscode is asked again.
     //  - Locked, or trust denied: onPasscode is asked; 1 tries again.
     //  - The device no longer knows this computer (erased, trust reset): the
     //    stale pair record is deleted once and pairing starts over.
+    static constexpr int kOpenRefused = -2;
     int open(DVPT_PasscodeCallback onPasscode);
     // Ends every session and connection; later requests fail, and a wait in
     // open() ends.
@@ -87,6 +89,7 @@ private:
     uint32_t m_handle = 0;
     uint16_t m_productId = 0;
     bool m_closed = false;
+    bool m_refused = false;   // onPasscode gave the device up
     std::map<std::string, std::string> m_values;
     std::vector<std::weak_ptr<IdeviceTransport>> m_transports;   // closed with the session
     std::mutex m_mediaMutex;

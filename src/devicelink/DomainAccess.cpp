@@ -6,6 +6,7 @@
 #include "DeviceManager.h"
 #include "DeviceSession.h"
 #include "DiagLog.h"
+#include "communication.h"
 #include "PlistFrame.h"
 
 #include <cstdio>
@@ -18,13 +19,8 @@ namespace {
 bool scalarText(plist_t node, std::string *text)
 {
     switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-        char *s = nullptr;
-        plist_get_string_val(node, &s);
-        *text = s ? s : "";
-        std::free(s);
-        return true;
-    }
+    case PLIST_STRING:
+        return plistString(node, text);
     case PLIST_UINT: {
         uint64_t v = 0;
         plist_get_uint_val(node, &v);

@@ -90,17 +90,23 @@ plist_t FindAppByBundleId(plist_t apps, const char *bundleId)
         plist_t app = plist_array_get_item(apps, i);
         if (plist_get_node_type(app) != PLIST_DICT)
             continue;
-        plist_t idNode = plist_dict_get_item(app, "CFBundleIdentifier");
-        if (plist_get_node_type(idNode) != PLIST_STRING)
-            continue;
-        char *id = nullptr;
-        plist_get_string_val(idNode, &id);
-        const bool same = id && std::strcmp(id, bundleId) == 0;
-        free_plist_memory(id);
-        if (same)
+        std::string id;
+        if (plistString(plist_dict_get_item(app, "CFBundleIdentifier"), &id) && id == bundleId)
             return app;
     }
     return nullptr;
+}
+
+bool plistString(plist_t node, std::string *text)
+{
+    text->clear();
+    if (!node || plist_get_node_type(node) != PLIST_STRING)
+        return false;
+    uint64_t length = 0;
+    const char *bytes = plist_get_string_ptr(node, &length);
+    if (bytes)
+        text->assign(bytes, strnlen(bytes, size_t(length)));
+    return true;
 }
 
 QString plistText(const char *utf8)
@@ -112,12 +118,8 @@ namespace {
 
 std::string stringValue(plist_t node)
 {
-    if (plist_get_node_type(node) != PLIST_STRING)
-        return std::string();
-    char *text = nullptr;
-    plist_get_string_val(node, &text);
-    std::string value(text ? text : "");
-    free_plist_memory(text);
+    std::string value;
+    plistString(node, &value);
     return value;
 }
 

@@ -23,6 +23,11 @@ int mobilesync_receive(ServiceConnection *connection, plist_t *message);
 void free_plist_memory(void *memory);
 // The first dictionary in apps whose "CFBundleIdentifier" equals bundleId, or null.
 plist_t FindAppByBundleId(plist_t apps, const char *bundleId);
+// The text of a string node, up to its first zero byte; false (and *text
+// empty) for a node that is not a string. Device replies may hold strings
+// with zero bytes inside, on which libplist's plist_get_string_val aborts
+// the program: read strings from a device only through this.
+bool plistString(plist_t node, std::string *text);
 // Display text of a UTF-8 byte string from a property list.
 QString plistText(const char *utf8);
 

@@ -56,6 +56,13 @@ FilterCtrl::FilterCtrl(QWidget *parent, Qt::WindowFlags flags)
     connect(lineFilter, &QLineEdit::editingFinished, this, &FilterCtrl::innerEditFilterEditFinished);
 }
 
+FilterCtrl::~FilterCtrl()
+{
+    // The line edit loses focus while QWidget's destructor removes it, after
+    // this object's own part is gone: its signals must not reach us then.
+    lineFilter->disconnect(this);
+}
+
 void FilterCtrl::setPlaceholderText(const QString &text)
 {
     lineFilter->setPlaceholderText(text);

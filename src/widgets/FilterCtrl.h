@@ -17,6 +17,7 @@ class FilterCtrl : public QWidget
     Q_OBJECT
 public:
     explicit FilterCtrl(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~FilterCtrl() override;
 
     // Placeholder of the line edit, also used as its tool tip.
     void setPlaceholderText(const QString &text);

@@ -37,9 +37,15 @@ QMimeData *uriData(const QList<QUrl> &urls)
     return data;
 }
 
-// Delivers a drop of data on the view as the window system would.
+// Delivers a drop of data (taken over) on the view as the window system
+// would: Qt hands a drop only to the widget that took the drag's entry.
 bool dropOn(QAbstractItemView *view, QMimeData *data)
 {
+    const std::unique_ptr<QMimeData> owned(data);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &enter);
+    if (!enter.isAccepted())
+        return false;
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, data, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view->viewport(), &event);
     return event.isAccepted();
@@ -115,6 +121,8 @@ private slots:
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(view->viewport(), &enter);
             QVERIFY(enter.isAccepted());
+            QDragLeaveEvent leave;   // Qt forgets the view as the drag's target
+            QCoreApplication::sendEvent(view->viewport(), &leave);
             QDragEnterEvent plain(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(view->viewport(), &plain);
             QVERIFY(!plain.isAccepted());

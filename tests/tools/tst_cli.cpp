@@ -188,6 +188,12 @@ private slots:
 
     void listGivesEveryColumn()
     {
+        // An app whose name holds a line end, a tab and an escape sequence.
+        VPackageBuilder hostile(QStringLiteral("com.example.hostile"));
+        hostile.setInfo(QStringLiteral("CFBundleDisplayName"), QStringLiteral("Two\nLines\tand \x1b[31mred"));
+        QVERIFY(hostile.write(package(QStringLiteral("hostile.ipa"))));
+        QCOMPARE(cli({QStringLiteral("install"), package(QStringLiteral("hostile.ipa"))}).code, 0);
+
         Result r = cli({QStringLiteral("list"), QStringLiteral("--json")});
         QCOMPARE(r.code, 0);
         const QJsonArray apps = QJsonDocument::fromJson(r.out.toUtf8()).array();
@@ -219,7 +225,10 @@ private slots:
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), apps.size() + 1);
-        QCOMPARE(lines.first().split(QLatin1Char('\t')).size(), 9);
+        for (const QString &line : lines)
+            QCOMPARE(line.split(QLatin1Char('\t')).size(), 9);
+        QVERIFY(!r.out.contains(QChar(0x1b)));
+        QVERIFY(r.out.contains(QStringLiteral("com.example.hostile\tTwo\\nLines\\tand \\e[31mred\t")));
         QVERIFY(lines.first().startsWith(QStringLiteral("Bundle ID\tName\tPurchase Account\tPurchase Date\tGenre\tApp Size")));
     }
 
@@ -355,7 +364,7 @@ private slots:
 
         const QString out = m_fixture->root() + QStringLiteral("/docs-out");
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
-        QCOMPARE(r.code, 0);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(TestData::readFile(out + QStringLiteral("/note.txt")), QByteArray(200000, 'n'));
         r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("nothing.txt"), QStringLiteral("--to"), out});
         QCOMPARE(r.code, 1);
@@ -366,6 +375,20 @@ private slots:
         QVERIFY(!QFileInfo::exists(docsDir + QStringLiteral("/note.txt")));
         r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
         QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).array(), before);
+
+        // "--" ends the options, so a file or document may be called "-x".
+        const QString dashed = QStringLiteral("-x");
+        QVERIFY(TestData::writeFile(m_fixture->root() + QStringLiteral("/-x"), "dash"));
+        QCOMPARE(cli({QStringLiteral("docs"), app, QStringLiteral("rm"), dashed}).code, 2);
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), QStringLiteral("--"), dashed});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(TestData::readFile(docsDir + QStringLiteral("/-x")), QByteArray("dash"));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("--to"), out, QStringLiteral("--"), dashed});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(TestData::readFile(out + QStringLiteral("/-x")), QByteArray("dash"));
+        r = cli({QStringLiteral("docs"), app, QStringLiteral("rm"), QStringLiteral("--"), dashed});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo::exists(docsDir + QStringLiteral("/-x")));
 
         r = cli({QStringLiteral("docs"), QStringLiteral("com.citygo.metro")});
         QCOMPARE(r.code, 1);
@@ -519,6 +542,23 @@ private slots:
         QCOMPARE(after.out.count(QLatin1Char('\n')) - 1, apps + added - removed);
     }
 
+    void lockdownReplyThatDoesNotParse()
+    {
+        // The device is named as one that did not answer properly, at once,
+        // rather than as missing after the whole wait for devices.
+        QVERIFY(m_fixture->ctl({"fault", m_phone.udid.toStdString(), "com.apple.mobile.lockdown", "garbage"}, &m_ctlOutput));
+        const QString message = QStringLiteral("The device %1 did not answer properly.\n").arg(m_phone.udid);
+        QElapsedTimer clock;
+        clock.start();
+        Result r = cli({QStringLiteral("-d"), m_phone.udid, QStringLiteral("list")});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, message);
+        r = cli({QStringLiteral("list")});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, message);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    }
+
     void currentDevicesRefuseExportAndJsonStaysClean()
     {
         QString error;
@@ -611,7 +651,7 @@ private slots:
         QVERIFY(m_fixture->ctl({"trust", udid}, &m_ctlOutput));
         QVERIFY(process.waitForFinished(90000));
         err += process.readAllStandardError();
-        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(process.exitCode() == 0, err.constData());
         QCOMPARE(err.count("tap Trust"), 1);
         QVERIFY(QJsonDocument::fromJson(process.readAllStandardOutput()).array().size() > 3);
     }

@@ -12,6 +12,7 @@
 #include "DiagLog.h"
 #include "DocModel.h"
 #include "IPodDeviceInfo.h"
+#include "LocalFileName.h"
 #include "ZAppInfoItem.h"
 #include "ZDocItemInfo.h"
 
@@ -24,6 +25,15 @@ namespace {
 void out(const QString &text)
 {
     CliConsole::out(text);
+}
+
+// One line of text output: tab-separated fields, each escaped for the terminal.
+void outFields(const QStringList &fields)
+{
+    QStringList escaped;
+    for (const QString &field : fields)
+        escaped << CliConsole::escaped(field);
+    CliConsole::out(escaped.join(QLatin1Char('\t')));
 }
 
 void note(const QString &text)
@@ -56,12 +66,7 @@ QString pickDevice(const QString &wanted, const QStringList &ids)
 // A name from the device as a file name inside the chosen folder.
 QString safeFileName(const QString &name)
 {
-    QString file = name;
-    file.replace(QLatin1Char('/'), QLatin1Char('_'));
-    file.replace(QLatin1Char('\\'), QLatin1Char('_'));
-    if (file.isEmpty() || file == QLatin1String(".") || file == QLatin1String(".."))
-        file.prepend(QLatin1Char('_'));
-    return file;
+    return LocalFileName::make(name);
 }
 
 } // namespace
@@ -75,9 +80,12 @@ int CliCommands::run()
     }
     const QStringList ids = finder.devices();
     const QStringList refused = finder.refused();
+    const QStringList failed = finder.failed();
     if (m_o.command == QLatin1String("devices")) {
         for (const QString &each : refused)
             err(CliDeviceFinder::refusedMessage(each));
+        for (const QString &each : failed)
+            err(CliDeviceFinder::failedMessage(each));
         return devices(ids);
     }
 
@@ -86,14 +94,18 @@ int CliCommands::run()
         id = pickDevice(m_o.deviceId, ids);
         if (id.isEmpty()) {
             const QString locked = pickDevice(m_o.deviceId, refused);
+            const QString broken = pickDevice(m_o.deviceId, failed);
             err(!locked.isEmpty() ? CliDeviceFinder::refusedMessage(locked)
-                                  : QStringLiteral("No connected device has the identifier \"%1\".").arg(m_o.deviceId));
+                : !broken.isEmpty() ? CliDeviceFinder::failedMessage(broken)
+                                    : QStringLiteral("No connected device has the identifier \"%1\".").arg(m_o.deviceId));
             return NoDevice;
         }
     } else if (ids.size() == 1) {
         id = ids.first();
     } else if (ids.isEmpty()) {
-        err(refused.isEmpty() ? QStringLiteral("No device is connected.") : CliDeviceFinder::refusedMessage(refused.first()));
+        err(!refused.isEmpty() ? CliDeviceFinder::refusedMessage(refused.first())
+            : !failed.isEmpty() ? CliDeviceFinder::failedMessage(failed.first())
+                                : QStringLiteral("No device is connected."));
         return NoDevice;
     } else {
         err(QStringLiteral("Several devices are connected; choose one with -d ID:"));
@@ -151,9 +163,8 @@ int CliCommands::devices(const QStringList &ids)
         if (m_o.json) {
             array.append(CliJson::device(info));
         } else {
-            out(QStringList{id, QString::fromUtf8(info.name()), QString::fromUtf8(info.typeName()),
-                            QString::fromUtf8(info.firmwareVersion()), QString::fromUtf8(info.serialNumber())}
-                    .join(QLatin1Char('\t')));
+            outFields({id, QString::fromUtf8(info.name()), QString::fromUtf8(info.typeName()),
+                       QString::fromUtf8(info.firmwareVersion()), QString::fromUtf8(info.serialNumber())});
         }
     }
     if (m_o.json)
@@ -174,11 +185,11 @@ int CliCommands::info(CliSession &session)
         outJson(QJsonDocument(object));
         return Ok;
     }
-    out(QStringLiteral("Identifier:       ") + QString::fromUtf8(info.identifier()));
-    out(QStringLiteral("Name:             ") + QString::fromUtf8(info.name()));
-    out(QStringLiteral("Type:             ") + QString::fromUtf8(info.typeName()));
-    out(QStringLiteral("Firmware version: ") + QString::fromUtf8(info.firmwareVersion()));
-    out(QStringLiteral("Serial number:    ") + QString::fromUtf8(info.serialNumber()));
+    out(QStringLiteral("Identifier:       ") + CliConsole::escaped(QString::fromUtf8(info.identifier())));
+    out(QStringLiteral("Name:             ") + CliConsole::escaped(QString::fromUtf8(info.name())));
+    out(QStringLiteral("Type:             ") + CliConsole::escaped(QString::fromUtf8(info.typeName())));
+    out(QStringLiteral("Firmware version: ") + CliConsole::escaped(QString::fromUtf8(info.firmwareVersion())));
+    out(QStringLiteral("Serial number:    ") + CliConsole::escaped(QString::fromUtf8(info.serialNumber())));
     out(QStringLiteral("Family code:      ") + QString::number(info.familyCode()));
     out(QStringLiteral("Free space:       %1 (%2 bytes)").arg(AppModel::sizeText(quint64(free))).arg(quint64(free)));
     out(QStringLiteral("Total space:      %1 (%2 bytes)").arg(AppModel::sizeText(quint64(total))).arg(quint64(total)));
@@ -210,7 +221,7 @@ int CliCommands::list(CliSession &session)
         QStringList cells{model->itemAt(row)->record.appId};
         for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column)
             cells << model->index(row, column).data().toString();
-        out(cells.join(QLatin1Char('\t')));
+        outFields(cells);
     }
     return Ok;
 }
@@ -339,10 +350,9 @@ int CliCommands::docsList(CliSession &session, ZAppInfoItem *)
         return Ok;
     }
     for (int row = 0; row < model->rowCount(); ++row) {
-        out(QStringList{model->index(row, DocModel::ColName).data().toString(),
-                        model->index(row, DocModel::ColSize).data().toString(),
-                        model->index(row, DocModel::ColModified).data().toString()}
-                .join(QLatin1Char('\t')));
+        outFields({model->index(row, DocModel::ColName).data().toString(),
+                   model->index(row, DocModel::ColSize).data().toString(),
+                   model->index(row, DocModel::ColModified).data().toString()});
     }
     return Ok;
 }

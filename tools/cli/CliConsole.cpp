@@ -64,3 +64,27 @@ QString CliConsole::printable(const QString &text, int maxChars)
     }
     return clean;
 }
+
+QString CliConsole::escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (category != QChar::Other_Control && category != QChar::Other_Format
+            && category != QChar::Separator_Line && category != QChar::Separator_Paragraph) {
+            out += c;
+            continue;
+        }
+        switch (c.unicode()) {
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case 0x1b: out += QLatin1String("\\e"); break;
+        default:
+            out += c.unicode() < 0x100 ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                                       : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        }
+    }
+    return out;
+}

@@ -23,4 +23,10 @@ public:
     // characters dropped (no escape sequences, no reordering), at most
     // maxChars characters ("..." marks a cut).
     static QString printable(const QString &text, int maxChars = 300);
+    // Text from a device as one field of a line of text output: nothing is
+    // dropped, but controls, format characters and line or paragraph
+    // separators are written as escapes
+    // ("\n", "\t", "\r", "\e", else "\xHH" or "\uHHHH"), so a name can
+    // neither break the line or its tab-separated fields nor drive the terminal.
+    static QString escaped(const QString &text);
 };

@@ -31,6 +31,7 @@ std::mutex g_mutex;
 std::condition_variable g_changed;
 std::set<std::string> g_arrived;
 std::set<std::string> g_refused;
+std::set<std::string> g_failed;   // devices that did not answer properly
 std::map<std::string, Clock::time_point> g_firstAsked;   // devices that wait for the user
 Clock::time_point g_waitingUntil;                        // the latest a waiting device can settle
 std::chrono::seconds g_wait(60);
@@ -44,7 +45,10 @@ void onChange(int state, const char *deviceId)
     if (state == 1) {
         g_arrived.insert(deviceId);
         g_refused.erase(deviceId);
+        g_failed.erase(deviceId);
         g_firstAsked.erase(deviceId);
+    } else if (state == kDeviceFailed) {
+        g_failed.insert(deviceId);
     } else {
         g_arrived.erase(deviceId);
     }
@@ -167,9 +171,10 @@ bool CliDeviceFinder::start(const QString &wanted, int timeoutMs)
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(g_mutex);
     for (;;) {
-        if (!wanted.isEmpty() && (anyMatches(g_arrived, wanted) || anyMatches(g_refused, wanted)))
+        if (!wanted.isEmpty()
+            && (anyMatches(g_arrived, wanted) || anyMatches(g_refused, wanted) || anyMatches(g_failed, wanted)))
             break;
-        if (g_arrived.size() + g_refused.size() >= size_t(expected))
+        if (g_arrived.size() + g_refused.size() + g_failed.size() >= size_t(expected))
             break;
         const Clock::time_point until = g_firstAsked.empty() ? deadline : std::max(deadline, g_waitingUntil);
         if (Clock::now() >= until)
@@ -194,6 +199,12 @@ QStringList CliDeviceFinder::refused() const
     return toList(all);
 }
 
+QStringList CliDeviceFinder::failed() const
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return toList(g_failed);
+}
+
 bool CliDeviceFinder::matches(const QString &id, const QString &wanted)
 {
     return id == wanted || id.section(QLatin1Char('-'), 1) == wanted;
@@ -203,4 +214,10 @@ QString CliDeviceFinder::refusedMessage(const QString &id)
 {
     const QString udid = id.contains(QLatin1Char('-')) ? id.section(QLatin1Char('-'), 1) : id;
     return QStringLiteral("The device %1 is locked or does not trust this computer.").arg(CliConsole::printable(udid, 100));
+}
+
+QString CliDeviceFinder::failedMessage(const QString &id)
+{
+    const QString udid = id.contains(QLatin1Char('-')) ? id.section(QLatin1Char('-'), 1) : id;
+    return QStringLiteral("The device %1 did not answer properly.").arg(CliConsole::printable(udid, 100));
 }

@@ -28,9 +28,13 @@ public:
     QStringList devices() const;
     // The devices that stayed locked or untrusted, or still wait.
     QStringList refused() const;
+    // The devices that did not answer properly (not opened, not waited for).
+    QStringList failed() const;
 
     // Whether the identifier ("<n>-<UDID>") names the wanted device.
     static bool matches(const QString &id, const QString &wanted);
     // "The device <UDID> is locked or does not trust this computer."
     static QString refusedMessage(const QString &id);
+    // "The device <UDID> did not answer properly."
+    static QString failedMessage(const QString &id);
 };

@@ -37,6 +37,7 @@ QString CliOptions::usage()
         "       appshuttle-cli [-d ID] docs BUNDLE_ID [ls [--json] | add FILE... [--replace]\n"
         "                                            | get NAME... --to DIR | rm NAME...]\n"
         "-d may be left out when exactly one device is connected.\n"
+        "-- ends the options: every later argument is an operand (a file named -x).\n"
         "--wait SECONDS (any command): how long to wait for a locked device, or one that\n"
         "               does not trust this computer yet, to be unlocked and trusted (60).\n");
 }
@@ -46,9 +47,14 @@ bool CliOptions::parse(const QStringList &arguments, CliOptions *out, QString *e
     CliOptions o;
     QStringList words;
     QStringList options;
+    bool optionsEnded = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+        if (optionsEnded) {
+            words << arg;
+        } else if (arg == QLatin1String("--")) {
+            optionsEnded = true;   // a file or document may be called "-x"
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             o.help = true;
         } else if (arg == QLatin1String("-d") || arg == QLatin1String("--to")) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {

@@ -97,6 +97,9 @@ QByteArray DiagLog::qualifiedName(const char *prettyFunction)
     // "virtual int Foo::bar(int) const" -> "Foo::bar"; templates and
     // lambdas keep whatever stands before the parameter list.
     QByteArray sig(prettyFunction ? prettyFunction : "");
+    // clang names an anonymous namespace "(anonymous namespace)", gcc
+    // "{anonymous}": one spelling, and no parenthesis before the parameters.
+    sig.replace("(anonymous namespace)", "{anonymous}");
     int depth = 0;
     int paren = -1;
     for (int i = 0; i < sig.size(); ++i) {
