@@ -35,7 +35,10 @@ QString LocalFileName::clean(const QString &deviceName, int maxBytes)
             && deviceName.at(i + 1).isLowSurrogate();
         const char32_t c = pair ? QChar::surrogateToUcs4(deviceName.at(i), deviceName.at(i + 1))
                                 : deviceName.at(i).unicode();
-        const QString unit = c == '/' || c == '\\' || invisible(c) ? QStringLiteral("_")
+        // Invisible characters go; separators become '_', so that "a/b" and
+        // "ab" stay distinct.
+        const QString unit = invisible(c) ? QString()
+                           : c == '/' || c == '\\' ? QStringLiteral("_")
                            : pair ? deviceName.mid(i, 2) : QString(deviceName.at(i));
         if (pair)
             ++i;

@@ -123,9 +123,13 @@ private slots:
             .setInfo(QStringLiteral("UIFileSharingEnabled"), QStringLiteral("true"));
         VPackageBuilder nameless(QStringLiteral("com.test.nameless"));
         nameless.setInfo(QStringLiteral("CFBundleDisplayName"), QVariant()).setInfo(QStringLiteral("CFBundleName"), QVariant());
+        // A name a hostile package gives: far too long, with control characters.
+        VPackageBuilder hostile(QStringLiteral("com.test.hostile"));
+        hostile.setInfo(QStringLiteral("CFBundleDisplayName"), QStringLiteral("Evil\x1b[2J\a\t\nApp") + QString(300, QLatin1Char('x')));
         RecordingTask task;
         QCOMPARE(m_handler->AppInstall(package(QStringLiteral("plain.ipa"), plain).toUtf8(), &task), -1003);
         QCOMPARE(m_handler->AppInstall(package(QStringLiteral("nameless.ipa"), nameless).toUtf8(), &task), -1003);
+        QCOMPARE(m_handler->AppInstall(package(QStringLiteral("hostile.ipa"), hostile).toUtf8(), &task), -1003);
 
         // Without the home screen's names, the list's own names must do.
         QVERIFY(m_device->fault(0, "com.apple.springboardservices", "garbage"));
@@ -139,6 +143,11 @@ private slots:
         QVERIFY(item.fileSharingEnabled);               // the string "true"
         QCOMPARE(map.value(QStringLiteral("com.test.nameless")).name, QStringLiteral("com.test.nameless"));
         QCOMPARE(m_handler->exportFileName("com.test.nameless", true), QStringLiteral("com.test.nameless 1.0.ipa"));
+        // Control characters dropped, the length bounded, version, "(including documents)" and extension kept.
+        const QString hostileName = m_handler->exportFileName("com.test.hostile", false);
+        QVERIFY2(hostileName.startsWith(QStringLiteral("Evil[2JAppxxx")), qPrintable(hostileName));
+        QVERIFY(hostileName.endsWith(QStringLiteral("x 1.0(including documents).ipa")));
+        QCOMPARE(hostileName.toUtf8().size(), 255);
     }
 
     void homeScreenNamesFromEveryFolderPage()
