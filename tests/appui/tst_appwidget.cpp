@@ -321,7 +321,7 @@ private slots:
         QVERIFY(hostileRow >= 0);
         const QString out = outFolder();
         const QString safe = AppMessages::safeFileName(hostile);
-        QCOMPARE(safe, QStringLiteral("_._secret.txt"));
+        QCOMPARE(safe, QStringLiteral("_.secret.txt"));
         QFile old(out + QLatin1Char('/') + safe);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
