@@ -25,6 +25,31 @@ namespace {
 // Bound of one icon: no home-screen icon comes near it.
 constexpr uint64_t kMaxIconBytes = 4 * 1024 * 1024;
 
+// An installation_proxy command over the user apps (all of them, or the
+// ones named), asking for the given attributes only.
+PlistPtr userAppsCommand(const char *name, std::initializer_list<const char *> attributes,
+                         const std::vector<std::string> *appIds = nullptr)
+{
+    PlistPtr command = makePlistPtr(plist_new_dict());
+    plist_t options = plist_new_dict();
+    plist_dict_set_item(options, "ApplicationType", plist_new_string("User"));
+    if (appIds) {
+        plist_t ids = plist_new_array();
+        for (const std::string &appId : *appIds)
+            plist_array_append_item(ids, plist_new_string(appId.c_str()));
+        plist_dict_set_item(options, "BundleIDs", ids);
+    }
+    if (attributes.size()) {
+        plist_t names = plist_new_array();
+        for (const char *attribute : attributes)
+            plist_array_append_item(names, plist_new_string(attribute));
+        plist_dict_set_item(options, "ReturnAttributes", names);
+    }
+    plist_dict_set_item(command.get(), "ClientOptions", options);
+    plist_dict_set_item(command.get(), "Command", plist_new_string(name));
+    return command;
+}
+
 } // namespace
 
 const std::initializer_list<const char *> AppLoader::kAttributes = {
@@ -42,17 +67,7 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
     if (!conn)
         return makePlistPtr();
 
-    PlistPtr command = makePlistPtr(plist_new_dict());
-    plist_t options = plist_new_dict();
-    plist_dict_set_item(options, "ApplicationType", plist_new_string("User"));
-    if (attributes.size()) {
-        plist_t names = plist_new_array();
-        for (const char *name : attributes)
-            plist_array_append_item(names, plist_new_string(name));
-        plist_dict_set_item(options, "ReturnAttributes", names);
-    }
-    plist_dict_set_item(command.get(), "ClientOptions", options);
-    plist_dict_set_item(command.get(), "Command", plist_new_string("Browse"));
+    const PlistPtr command = userAppsCommand("Browse", attributes);
 
     if (mobilesync_send(conn.get(), command.get()) != 0) {
         DIAG_LOG("app list not asked for");
@@ -90,21 +105,7 @@ PlistPtr AppLoader::lookup(const std::vector<std::string> &appIds,
     ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
     if (!conn)
         return makePlistPtr();
-    PlistPtr command = makePlistPtr(plist_new_dict());
-    plist_t options = plist_new_dict();
-    plist_dict_set_item(options, "ApplicationType", plist_new_string("User"));
-    plist_t ids = plist_new_array();
-    for (const std::string &appId : appIds)
-        plist_array_append_item(ids, plist_new_string(appId.c_str()));
-    plist_dict_set_item(options, "BundleIDs", ids);
-    if (attributes.size()) {
-        plist_t names = plist_new_array();
-        for (const char *name : attributes)
-            plist_array_append_item(names, plist_new_string(name));
-        plist_dict_set_item(options, "ReturnAttributes", names);
-    }
-    plist_dict_set_item(command.get(), "ClientOptions", options);
-    plist_dict_set_item(command.get(), "Command", plist_new_string("Lookup"));
+    const PlistPtr command = userAppsCommand("Lookup", attributes, &appIds);
     if (mobilesync_send(conn.get(), command.get()) != 0) {
         DIAG_ERROR();
         return makePlistPtr();
