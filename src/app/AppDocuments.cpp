@@ -249,7 +249,7 @@ int AppDocuments::add(const std::string &appId, const QByteArray &localPath, App
         reporter.report("DownLoad", percent);
         m_ctx.events()->itemChanged(item, DOC_SIZE_CHANGED, progressed.toItem());
     };
-    result = ChunkCopy::run(ChunkCopy::from(local, -3), ChunkCopy::to(remote), uint64_t(total), reporter, -3, task, progress);
+    result = ChunkCopy::send(local, remote, uint64_t(total), reporter, -3, task, progress);
     const int closed = remote.close();
     if (result == 0 && closed != 0)
         result = closed;

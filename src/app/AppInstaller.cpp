@@ -213,7 +213,7 @@ int AppInstaller::upload(const QByteArray &packagePath, const std::string &bundl
         return result;
 
     TaskReporter reporter(task, RECV_STATUS_FIRST_HALF);
-    result = ChunkCopy::run(ChunkCopy::from(local, -2), ChunkCopy::to(remote), uint64_t(local.size()), reporter, -2, task);
+    result = ChunkCopy::send(local, remote, uint64_t(local.size()), reporter, -2, task);
     const int closed = remote.close();
     if (result == 0)
         result = closed;

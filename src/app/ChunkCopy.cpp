@@ -5,7 +5,10 @@
 #include "DiagLog.h"
 #include "TaskReporter.h"
 
+#include <QFile>
 #include <QIODevice>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +53,32 @@ int ChunkCopy::run(const Source &source, const Sink &sink, uint64_t total, TaskR
                 reporter.progress(done, total);
         }
     }
+}
+
+int ChunkCopy::send(QFile &local, DeviceFile &remote, uint64_t total, TaskReporter &reporter, int readError,
+                    const AppTask *task, const Progress &progress)
+{
+    // The source only measures what is left; the sink sends that much from
+    // where the last block ended.
+    const int fd = local.handle();
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || local.pos() != 0)
+        return run(from(local, readError), to(remote), total, reporter, readError, task, progress);
+    uint64_t offset = 0;
+    const Source source = [fd, readError, &offset](char *, uint32_t *length) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_size < 0)
+            return readError;
+        const uint64_t size = uint64_t(st.st_size);
+        *length = uint32_t(std::min<uint64_t>(*length, size > offset ? size - offset : 0));
+        return 0;
+    };
+    const Sink sink = [fd, &remote, &offset](const char *, uint32_t length) {
+        const int rc = remote.writeFrom(fd, offset, length);
+        offset += length;
+        return rc;
+    };
+    return run(source, sink, total, reporter, readError, task, progress);
 }
 
 ChunkCopy::Source ChunkCopy::from(QIODevice &local, int readError)

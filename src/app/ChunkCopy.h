@@ -5,6 +5,7 @@
 
 class AppTask;
 class DeviceFile;
+class QFile;
 class QIODevice;
 class TaskReporter;
 
@@ -32,6 +33,12 @@ public:
     // with AppTask::kCancelled.
     static int run(const Source &source, const Sink &sink, uint64_t total, TaskReporter &reporter, int shortResult,
                    const AppTask *task, const Progress &progress = Progress());
+
+    // A local file to an open device file, sent from the file's descriptor
+    // (no copy through this process where the connection allows it); a
+    // file that ends early or grows fails with readError, like a failed read.
+    static int send(QFile &local, DeviceFile &remote, uint64_t total, TaskReporter &reporter, int readError,
+                    const AppTask *task, const Progress &progress = Progress());
 
     // The two ends: a local file (readError: the code of a failed read;
     // a failed write is -2) and an open device file.

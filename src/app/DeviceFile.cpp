@@ -57,6 +57,16 @@ int DeviceFile::write(const char *buffer, uint32_t length)
                                 : zorn_dvpt_FileRefWrite(m_deviceId.constData(), m_ref, buffer, length);
 }
 
+int DeviceFile::writeFrom(int fd, uint64_t offset, uint32_t length)
+{
+    if (!m_open) {
+        DIAG_LOG("file not open");
+        return -1;
+    }
+    return m_deviceId.isEmpty() ? zorn_dvpt_FileRefWriteFromEx(m_fileService, m_ref, fd, offset, length)
+                                : zorn_dvpt_FileRefWriteFrom(m_deviceId.constData(), m_ref, fd, offset, length);
+}
+
 int DeviceFile::seek(int64_t offset, int whence)
 {
     if (!m_open) {

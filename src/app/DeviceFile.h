@@ -27,6 +27,8 @@ public:
     // Up to *length bytes; *length is what came (0 at the end).
     int read(char *buffer, uint32_t *length);
     int write(const char *buffer, uint32_t length);
+    // length bytes of the open local file fd from offset.
+    int writeFrom(int fd, uint64_t offset, uint32_t length);
     int seek(int64_t offset, int whence);
     // The size, by seeking to the end and back to the start. A failed
     // seek or tell is an error, never a size.

@@ -77,6 +77,19 @@ bool AfcClient::sendAll(const char *data, size_t length)
     return true;
 }
 
+bool AfcClient::sendFileAll(int fd, uint64_t offset, size_t length)
+{
+    while (length > 0) {
+        const int chunk = int(std::min<size_t>(length, 1u << 30));
+        const int sent = m_transport->sendFile(fd, offset, chunk);
+        if (sent <= 0)
+            return false;
+        offset += uint64_t(sent);
+        length -= size_t(sent);
+    }
+    return true;
+}
+
 bool AfcClient::receiveAll(char *data, size_t length)
 {
     while (length > 0) {
@@ -90,8 +103,8 @@ bool AfcClient::receiveAll(char *data, size_t length)
     return true;
 }
 
-int AfcClient::request(uint64_t operation, const std::string &headerData, const char *payload,
-                       size_t payloadLength, Answer *answer, size_t dataLimit)
+int AfcClient::request(uint64_t operation, const std::string &headerData, const Payload &payload, Answer *answer,
+                       size_t dataLimit)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_broken || !m_transport)
@@ -101,11 +114,15 @@ int AfcClient::request(uint64_t operation, const std::string &headerData, const 
     header.packetNum = ++m_packetNum;
     header.operation = operation;
     header.thisLength = Afc::kHeaderSize + headerData.size();
-    header.entireLength = header.thisLength + payloadLength;
+    header.entireLength = header.thisLength + payload.length;
     std::string head(Afc::kHeaderSize, '\0');
     Afc::encodeHeader(header, &head[0]);
     head += headerData;
-    if (!sendAll(head.data(), head.size()) || (payloadLength && !sendAll(payload, payloadLength)))
+    const bool sent = sendAll(head.data(), head.size())
+        && (payload.length == 0
+            || (payload.fd >= 0 ? sendFileAll(payload.fd, payload.offset, payload.length)
+                                : sendAll(payload.data, payload.length)));
+    if (!sent)
         return fail("AFC request not sent");
 
     char raw[Afc::kHeaderSize];
@@ -120,6 +137,12 @@ int AfcClient::request(uint64_t operation, const std::string &headerData, const 
     if (reply.headerDataLength() > Afc::kMaxHeaderData || length > dataLimit + Afc::kMaxHeaderData)
         return fail("AFC answer too long");
     answer->operation = reply.operation;
+    if (reply.operation == Afc::OpData && answer->into && length <= answer->intoCapacity) {
+        answer->received = size_t(length);
+        if (length && !receiveAll(answer->into, size_t(length)))
+            return fail("AFC answer cut short");
+        return 0;
+    }
     answer->data.resize(size_t(length));
     if (length && !receiveAll(&answer->data[0], size_t(length)))
         return fail("AFC answer cut short");
@@ -147,7 +170,7 @@ int AfcClient::open(const char *path, uint64_t mode, uint64_t *handle)
 {
     *handle = 0;
     Answer answer;
-    const int rc = request(Afc::OpFileOpen, Afc::numberPathData(mode, devicePath(path)), nullptr, 0, &answer, 64);
+    const int rc = request(Afc::OpFileOpen, Afc::numberPathData(mode, devicePath(path)), Payload(), &answer, 64);
     if (rc != 0)
         return rc;
     if (answer.operation != Afc::OpFileOpenRes || answer.value == 0) {
@@ -166,15 +189,16 @@ int AfcClient::read(uint64_t handle, char *buffer, uint32_t *length)
     Afc::appendU64(&data, handle);
     Afc::appendU64(&data, wanted);
     Answer answer;
-    const int rc = request(Afc::OpFileRead, data, nullptr, 0, &answer, wanted);
+    answer.into = buffer;
+    answer.intoCapacity = wanted;
+    const int rc = request(Afc::OpFileRead, data, Payload(), &answer, wanted);
     if (rc != 0)
         return rc;
-    if (answer.operation != Afc::OpData || answer.data.size() > wanted) {
+    if (answer.operation != Afc::OpData || answer.data.size() > 0) {
         DIAG_LOG("AFC read answered wrongly");
         return -int(Afc::UnknownError);
     }
-    std::memcpy(buffer, answer.data.data(), answer.data.size());
-    *length = uint32_t(answer.data.size());
+    *length = uint32_t(answer.received);
     return 0;
 }
 
@@ -183,7 +207,22 @@ int AfcClient::write(uint64_t handle, const char *buffer, uint32_t length)
     std::string data;
     Afc::appendU64(&data, handle);
     Answer answer;
-    return request(Afc::OpFileWrite, data, buffer, length, &answer, 64);
+    Payload payload;
+    payload.data = buffer;
+    payload.length = length;
+    return request(Afc::OpFileWrite, data, payload, &answer, 64);
+}
+
+int AfcClient::writeFrom(uint64_t handle, int fd, uint64_t offset, uint32_t length)
+{
+    std::string data;
+    Afc::appendU64(&data, handle);
+    Payload payload;
+    payload.fd = fd;
+    payload.offset = offset;
+    payload.length = length;
+    Answer answer;
+    return request(Afc::OpFileWrite, data, payload, &answer, 64);
 }
 
 int AfcClient::seek(uint64_t handle, int64_t offset, int whence)
@@ -193,7 +232,7 @@ int AfcClient::seek(uint64_t handle, int64_t offset, int whence)
     Afc::appendU64(&data, uint64_t(whence));
     Afc::appendU64(&data, uint64_t(offset));
     Answer answer;
-    return request(Afc::OpFileSeek, data, nullptr, 0, &answer, 64);
+    return request(Afc::OpFileSeek, data, Payload(), &answer, 64);
 }
 
 int AfcClient::tell(uint64_t handle, uint64_t *position)
@@ -201,7 +240,7 @@ int AfcClient::tell(uint64_t handle, uint64_t *position)
     std::string data;
     Afc::appendU64(&data, handle);
     Answer answer;
-    const int rc = request(Afc::OpFileTell, data, nullptr, 0, &answer, 64);
+    const int rc = request(Afc::OpFileTell, data, Payload(), &answer, 64);
     if (rc == 0 && answer.operation != Afc::OpFileTellRes) {
         DIAG_LOG("AFC tell answered wrongly");
         return -int(Afc::UnknownError);
@@ -215,13 +254,13 @@ int AfcClient::close(uint64_t handle)
     std::string data;
     Afc::appendU64(&data, handle);
     Answer answer;
-    return request(Afc::OpFileClose, data, nullptr, 0, &answer, 64);
+    return request(Afc::OpFileClose, data, Payload(), &answer, 64);
 }
 
 int AfcClient::readDirectory(const char *path, std::vector<std::string> *names)
 {
     Answer answer;
-    const int rc = request(Afc::OpReadDir, Afc::pathData(devicePath(path)), nullptr, 0, &answer);
+    const int rc = request(Afc::OpReadDir, Afc::pathData(devicePath(path)), Payload(), &answer);
     if (rc != 0)
         return rc;
     if (answer.operation != Afc::OpData || !Afc::decodeNames(answer.data.data(), answer.data.size(), names)) {
@@ -234,7 +273,7 @@ int AfcClient::readDirectory(const char *path, std::vector<std::string> *names)
 int AfcClient::fileInfo(const char *path, Afc::KeyValues *info)
 {
     Answer answer;
-    const int rc = request(Afc::OpGetFileInfo, Afc::pathData(devicePath(path)), nullptr, 0, &answer, 64 * 1024);
+    const int rc = request(Afc::OpGetFileInfo, Afc::pathData(devicePath(path)), Payload(), &answer, 64 * 1024);
     if (rc != 0)
         return rc;
     if (answer.operation != Afc::OpData || !Afc::decodeKeyValues(answer.data.data(), answer.data.size(), info)) {
@@ -247,7 +286,7 @@ int AfcClient::fileInfo(const char *path, Afc::KeyValues *info)
 int AfcClient::deviceInfo(Afc::KeyValues *info)
 {
     Answer answer;
-    const int rc = request(Afc::OpGetDevInfo, std::string(), nullptr, 0, &answer, 64 * 1024);
+    const int rc = request(Afc::OpGetDevInfo, std::string(), Payload(), &answer, 64 * 1024);
     if (rc != 0)
         return rc;
     if (answer.operation != Afc::OpData || !Afc::decodeKeyValues(answer.data.data(), answer.data.size(), info)) {
@@ -260,19 +299,19 @@ int AfcClient::deviceInfo(Afc::KeyValues *info)
 int AfcClient::makeDirectory(const char *path)
 {
     Answer answer;
-    return request(Afc::OpMakeDir, Afc::pathData(devicePath(path)), nullptr, 0, &answer, 64);
+    return request(Afc::OpMakeDir, Afc::pathData(devicePath(path)), Payload(), &answer, 64);
 }
 
 int AfcClient::removePath(const char *path)
 {
     Answer answer;
-    return request(Afc::OpRemovePath, Afc::pathData(devicePath(path)), nullptr, 0, &answer, 64);
+    return request(Afc::OpRemovePath, Afc::pathData(devicePath(path)), Payload(), &answer, 64);
 }
 
 int AfcClient::renamePath(const char *from, const char *to)
 {
     Answer answer;
-    return request(Afc::OpRenamePath, Afc::twoPathData(devicePath(from), devicePath(to)), nullptr, 0, &answer, 64);
+    return request(Afc::OpRenamePath, Afc::twoPathData(devicePath(from), devicePath(to)), Payload(), &answer, 64);
 }
 
 int AfcClient::openDirectory(const char *path, uint64_t *directory)

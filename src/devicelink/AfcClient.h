@@ -37,6 +37,9 @@ public:
     // *length: in the bytes wanted, out the bytes read (0 at the end).
     int read(uint64_t handle, char *buffer, uint32_t *length);
     int write(uint64_t handle, const char *buffer, uint32_t length);
+    // Writes length bytes of the local file fd from offset, sent straight
+    // from the file where the stream allows it.
+    int writeFrom(uint64_t handle, int fd, uint64_t offset, uint32_t length);
     int seek(uint64_t handle, int64_t offset, int whence);
     int tell(uint64_t handle, uint64_t *position);
     int close(uint64_t handle);
@@ -60,6 +63,19 @@ private:
         uint64_t operation = 0;
         uint64_t value = 0;
         std::string data;
+        // Where a DATA answer goes when it fits (read's buffer); otherwise
+        // to data. received: the bytes that went there.
+        char *into = nullptr;
+        size_t intoCapacity = 0;
+        size_t received = 0;
+    };
+    // A request's payload: bytes in memory, or a range of a local file.
+    struct Payload
+    {
+        const char *data = nullptr;
+        size_t length = 0;
+        int fd = -1;
+        uint64_t offset = 0;
     };
     struct Listing
     {
@@ -68,9 +84,10 @@ private:
         std::string current;
     };
 
-    int request(uint64_t operation, const std::string &headerData, const char *payload,
-                size_t payloadLength, Answer *answer, size_t dataLimit = Afc::kMaxPayload);
+    int request(uint64_t operation, const std::string &headerData, const Payload &payload, Answer *answer,
+                size_t dataLimit = Afc::kMaxPayload);
     bool sendAll(const char *data, size_t length);
+    bool sendFileAll(int fd, uint64_t offset, size_t length);
     bool receiveAll(char *data, size_t length);
     int fail(const char *why);
 

@@ -49,6 +49,14 @@ int zorn_dvpt_FileRefWriteEx(int fileService, uint64_t fileRef, const char *buff
     return AfcClient::logged(client->write(fileRef, buffer, length));
 }
 
+int zorn_dvpt_FileRefWriteFromEx(int fileService, uint64_t fileRef, int fd, uint64_t offset, uint32_t length)
+{
+    const auto client = clientFor(fileService);
+    if (!client || fd < 0)
+        return -int(Afc::InvalidArg);
+    return AfcClient::logged(client->writeFrom(fileRef, fd, offset, length));
+}
+
 int zorn_dvpt_FileRefSeekEx(int fileService, uint64_t fileRef, int64_t offset, int whence)
 {
     const auto client = clientFor(fileService);

@@ -95,6 +95,9 @@ int DVPT_GetServiceTimeout();
 int zorn_dvpt_DirectoryCreate(const char *deviceId, const char *path);
 int zorn_dvpt_fopen(const char *deviceId, const char *path, const char *mode, uint64_t *fileRef);
 int zorn_dvpt_FileRefWrite(const char *deviceId, uint64_t fileRef, const char *buffer, uint32_t length);
+// Writes length bytes of the open local file fd from offset (sent without a
+// copy through this process where the connection allows it).
+int zorn_dvpt_FileRefWriteFrom(const char *deviceId, uint64_t fileRef, int fd, uint64_t offset, uint32_t length);
 int zorn_dvpt_FileRefRead(const char *deviceId, uint64_t fileRef, char *buffer, uint32_t *length);
 int zorn_dvpt_FileRefSeek(const char *deviceId, uint64_t fileRef, int64_t offset, int whence);
 int64_t zorn_dvpt_FileTell(const char *deviceId, uint64_t fileRef);
@@ -107,6 +110,7 @@ int zorn_dvpt_RenamePath(const char *deviceId, const char *from, const char *to)
 int zorn_dvpt_fopenEx(int fileService, const char *path, const char *mode, uint64_t *fileRef);
 int zorn_dvpt_FileRefReadEx(int fileService, uint64_t fileRef, char *buffer, uint32_t *length);
 int zorn_dvpt_FileRefWriteEx(int fileService, uint64_t fileRef, const char *buffer, uint32_t length);
+int zorn_dvpt_FileRefWriteFromEx(int fileService, uint64_t fileRef, int fd, uint64_t offset, uint32_t length);
 int zorn_dvpt_FileRefSeekEx(int fileService, uint64_t fileRef, int64_t offset, int whence);
 int zorn_dvpt_FileTellEx(int fileService, uint64_t fileRef, uint64_t *position);
 int zorn_dvpt_FileCloseEx(int fileService, uint64_t fileRef);

@@ -354,7 +354,7 @@ std::shared_ptr<IdeviceTransport> DeviceSession::connect(lockdownd_service_descr
         DIAG_LOG("service SSL handshake failed");
         return nullptr;
     }
-    auto transport = std::make_shared<IdeviceTransport>(connection, timeoutMs);
+    auto transport = std::make_shared<IdeviceTransport>(connection, timeoutMs, !service->ssl_enabled);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closed) {
         transport->close();

@@ -48,6 +48,14 @@ int zorn_dvpt_FileRefWrite(const char *deviceId, uint64_t fileRef, const char *b
     return AfcClient::logged(client->write(fileRef, buffer, length));
 }
 
+int zorn_dvpt_FileRefWriteFrom(const char *deviceId, uint64_t fileRef, int fd, uint64_t offset, uint32_t length)
+{
+    const auto client = mediaFor(deviceId);
+    if (!client || fd < 0)
+        return -int(Afc::InvalidArg);
+    return AfcClient::logged(client->writeFrom(fileRef, fd, offset, length));
+}
+
 int zorn_dvpt_FileRefRead(const char *deviceId, uint64_t fileRef, char *buffer, uint32_t *length)
 {
     const auto client = mediaFor(deviceId);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,6 +51,25 @@ int SocketTransport::send(const char *buffer, int length)
         if (n < 0 && errno == EINTR)
             continue;
         DIAG_ERROR();
+        return -1;
+    }
+}
+
+int SocketTransport::sendFile(int fd, uint64_t offset, int length)
+{
+    if (length <= 0 || !waitFor(POLLOUT))
+        return -1;
+    for (;;) {
+        off_t from = off_t(offset);
+        const ssize_t n = ::sendfile(m_fd, fd, &from, size_t(length));
+        if (n > 0)
+            return int(n);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            DIAG_LOG("local file ended early");
+        else
+            DIAG_ERROR();
         return -1;
     }
 }

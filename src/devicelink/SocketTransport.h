@@ -13,6 +13,7 @@ public:
 
     int send(const char *buffer, int length) override;
     int recv(char *buffer, int length) override;
+    int sendFile(int fd, uint64_t offset, int length) override;
     void close() override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "AppTask.h"
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ public:
             std::lock_guard<std::mutex> lock(mutex);
             infos.push_back(info);
         }
+        if (onStatus)
+            onStatus();
         AppTask::setStatusInfo(info);
     }
     void setProgress(int value) override
@@ -32,6 +35,7 @@ public:
         }
         AppTask::setProgress(value);
     }
+    std::function<void()> onStatus;   // called on the worker with each status
     void requestOverwriteConfirm(bool *answer) override
     {
         ++overwriteAsked;

@@ -159,8 +159,17 @@ private slots:
     {
         start(0);
         QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("keep.bin"), "old content").toUtf8(), nullptr), 0);
+        const QString big = local(QStringLiteral("new/keep.bin"), TestData::patterned(3 * 1024 * 1024, 'k'));
+        // A local file cut short while it is sent is a read failure, and the
+        // stream stays whole for what follows.
+        RecordingTask shrinking(AppTask::AppAddDocTask);
+        shrinking.overwriteAnswer = true;
+        shrinking.onStatus = [&big] { QFile::resize(big, 1024 * 1024 + 100); };
+        QCOMPARE(m_handler->AppAddDoc(kApp, big.toUtf8(), &shrinking), -3);
+        QCOMPARE(deviceFile(QStringLiteral("keep.bin")), QByteArray("old content"));
+
         QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "drop", "300000"));
-        const QString big = local(QStringLiteral("new/keep.bin"), TestData::patterned(2 * 1024 * 1024, 'k'));
+        QVERIFY(QFile::resize(big, 2 * 1024 * 1024));
         QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         RecordingTask task(AppTask::AppAddDocTask);
         task.overwriteAnswer = true;
