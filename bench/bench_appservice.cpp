@@ -46,13 +46,15 @@ void usage(FILE *to)
 {
     std::fprintf(to,
                  "usage: bench_appservice [--apps N,N...] [--install-mb M,M...] [--megabytes M] [--runs R]\n"
-                 "                        [--parallel N] [--parallel-mb M]\n"
+                 "                        [--parallel N] [--parallel-mb M] [--link-rate MBPS]\n"
                  "  --apps         app counts of the list runs (default 300,1000)\n"
                  "  --install-mb   package sizes installed on a device with the first app count (default 50,500)\n"
                  "  --megabytes    size of the exported package and of the document (default 50)\n"
                  "  --runs         runs per figure; the median is printed (default 5)\n"
                  "  --parallel     devices installing at once in one process (default 8; 0 skips)\n"
                  "  --parallel-mb  package size of that run (default 100)\n"
+                 "  --link-rate    the parallel run once more with each virtual device's link at this many\n"
+                 "                 MB/s, as a USB 2.0 device moves (default 35; 0 skips)\n"
                  "Needs ideviceinstaller on the PATH; appshuttle-cli and appshuttle-vdevice are taken\n"
                  "from this program's folder.\n");
 }
@@ -162,14 +164,15 @@ void printPair(const QString &what, const Pair &p, double megabytes = 0)
 class Daemon
 {
 public:
-    Daemon(const QString &folder, int devices, int apps)
+    Daemon(const QString &folder, int devices, int apps, int linkRate = 0)
     {
         m_socket = folder + QStringLiteral("/mux.sock");
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/appshuttle-vdevice"),
                         {QStringLiteral("serve"), QStringLiteral("--socket"), m_socket, QStringLiteral("--state"),
                          folder + QStringLiteral("/state"), QStringLiteral("--devices"), QString::number(devices),
-                         QStringLiteral("--apps"), QString::number(apps)});
+                         QStringLiteral("--apps"), QString::number(apps), QStringLiteral("--link-rate"),
+                         QString::number(linkRate)});
         QElapsedTimer wait;
         wait.start();
         while (!QFileInfo::exists(m_socket) && wait.elapsed() < 300000)
@@ -286,8 +289,9 @@ int inProcess(int megabytes, const QString &folder)
     return 0;
 }
 
-// Child: one device installing alone, then every device at once.
-int parallelInstall(int devices, const QString &package)
+// Child: one device installing alone, then every device at once; each runs
+// times, the medians compared.
+int parallelInstall(int devices, const QString &package, int runs)
 {
     std::vector<std::string> ids = FirstDevice::waitAll(devices, 60);
     if (int(ids.size()) < devices) {
@@ -299,37 +303,41 @@ int parallelInstall(int devices, const QString &package)
         handlers.push_back(std::make_unique<AppHandler>(QByteArray::fromStdString(id)));
     for (auto &h : handlers)
         h->setLoadParts(0);
-    QuietTask task;
-    QElapsedTimer t;
-    t.start();
-    const int alone = handlers[0]->AppInstall(package.toUtf8(), &task);
-    const double one = seconds(t);
+    // -1003: installed, the package only not tagged for that device.
+    const auto installed = [](int rc) { return rc == 0 || rc == -1003; };
     std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    t.restart();
-    for (size_t i = 1; i < handlers.size(); ++i) {
-        threads.emplace_back([&, i] {
-            QuietTask own;
-            const int rc = handlers[i]->AppInstall(package.toUtf8(), &own);
-            if (rc != 0 && rc != -1003)
-                ++failures;
-        });
+    std::vector<double> alone, together;
+    QElapsedTimer t;
+    for (int run = 0; run < runs; ++run) {
+        QuietTask task;
+        t.start();
+        if (!installed(handlers[0]->AppInstall(package.toUtf8(), &task)))
+            ++failures;
+        alone.push_back(seconds(t));
+        std::vector<std::thread> threads;
+        t.restart();
+        for (size_t i = 0; i < handlers.size(); ++i) {
+            threads.emplace_back([&, i] {
+                QuietTask own;
+                if (!installed(handlers[i]->AppInstall(package.toUtf8(), &own)))
+                    ++failures;
+            });
+        }
+        for (std::thread &th : threads)
+            th.join();
+        together.push_back(seconds(t));
     }
-    const int first = handlers[0]->AppInstall(package.toUtf8(), &task);
-    if (first != 0 && first != -1003)
-        ++failures;
-    for (std::thread &th : threads)
-        th.join();
-    const double all = seconds(t);
+    const double one = median(alone), all = median(together);
     const double mb = double(QFileInfo(package).size()) / (1024.0 * 1024.0);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::printf("%-44s one device %.2f s (result %d), %d at once %.2f s (%d failed): %.2f x one device's time;\n"
-                "%-44s this process used %.2f s of CPU in all, %.1f MB at most\n",
-                qPrintable(QStringLiteral("install %1 MB on several devices").arg(mb, 0, 'f', 0)), one, alone, devices,
-                all, int(failures), all / one, "", cpu, double(usage.ru_maxrss) / 1024.0);
+    std::printf("%-44s one device %.2f s, %d at once %.2f s (%d of %d installs failed): %.2f x one device's time;\n"
+                "%-44s this process used %.3f s of CPU per install, %.1f MB at most\n",
+                qPrintable(QStringLiteral("install %1 MB on several devices").arg(mb, 0, 'f', 0)), one, devices, all,
+                int(failures), runs * (devices + 1), all / one, "", cpu / double(runs * (devices + 1)),
+                double(usage.ru_maxrss) / 1024.0);
     std::fflush(stdout);
     DVPT_Shutdown();
     return 0;
@@ -356,8 +364,8 @@ int main(int argc, char **argv)
     }
     if (args.size() == 4 && args[1] == QLatin1String("--in-process"))
         return inProcess(args[2].toInt(), args[3]);
-    if (args.size() == 4 && args[1] == QLatin1String("--parallel-install"))
-        return parallelInstall(args[2].toInt(), args[3]);
+    if (args.size() == 5 && args[1] == QLatin1String("--parallel-install"))
+        return parallelInstall(args[2].toInt(), args[3], qMax(1, args[4].toInt()));
 
     QList<int> appCounts{300, 1000};
     QList<int> installSizes{50, 500};
@@ -365,6 +373,7 @@ int main(int argc, char **argv)
     int runs = 5;
     int parallel = 8;
     int parallelMb = 100;
+    int linkRate = 35;
     for (int i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         const QString &a = args[i];
@@ -389,6 +398,8 @@ int main(int argc, char **argv)
             parallel = qMax(0, value.toInt());
         else if (a == QLatin1String("--parallel-mb"))
             parallelMb = qMax(1, value.toInt());
+        else if (a == QLatin1String("--link-rate"))
+            linkRate = qMax(0, value.toInt());
         else {
             usage(stderr);
             return 2;
@@ -470,20 +481,31 @@ int main(int argc, char **argv)
             std::printf("%s", report.readAll().constData());
         std::printf("\n");
     }
-    if (parallel > 0) {
-        const QString folder = dir.path() + QStringLiteral("/parallel");
+    // Several devices at once: as fast as this machine goes (the virtual
+    // devices then share its cores with the client), and with USB-like links.
+    QList<int> rates{0};
+    if (linkRate > 0)
+        rates << linkRate;
+    for (int rate : rates) {
+        if (parallel <= 0)
+            break;
+        const QString folder = dir.path() + QStringLiteral("/parallel%1").arg(rate);
         QDir().mkpath(folder);
-        Daemon daemon(folder, parallel, 1);
+        Daemon daemon(folder, parallel, 1, rate);
         const QString package = folder + QStringLiteral("/p.ipa");
-        if (daemon.ok() && makePackage(package, parallelMb)) {
-            const Run child = runProgram({app.applicationFilePath(), QStringLiteral("--parallel-install"), QString::number(parallel), package},
-                                         folder + QStringLiteral("/parallel.txt"));
-            QFile report(folder + QStringLiteral("/parallel.txt"));
-            if (child.seconds > 0 && report.open(QIODevice::ReadOnly))
-                std::printf("%s", report.readAll().constData());
-            std::printf("%-44s the virtual devices used %.2f s of CPU (they share this machine's cores)\n", "",
-                        daemon.cpuSeconds());
-        }
+        if (!daemon.ok() || !makePackage(package, parallelMb))
+            continue;
+        std::printf("-- %d virtual devices, %s\n", parallel,
+                    rate ? qPrintable(QStringLiteral("each linked at %1 MB/s").arg(rate)) : "links unlimited");
+        const Run child = runProgram({app.applicationFilePath(), QStringLiteral("--parallel-install"), QString::number(parallel),
+                                      package, QString::number(runs)},
+                                     folder + QStringLiteral("/parallel.txt"));
+        QFile report(folder + QStringLiteral("/parallel.txt"));
+        if (child.seconds > 0 && report.open(QIODevice::ReadOnly))
+            std::printf("%s", report.readAll().constData());
+        std::printf("%-44s the virtual devices used %.2f s of CPU (they share this machine's cores)\n\n", "",
+                    daemon.cpuSeconds());
+        QFile::remove(package);
     }
     return 0;
 }

@@ -134,6 +134,8 @@ bool VConnection::readExact(void *buffer, size_t length)
             return false;
         done += size_t(n);
         m_bytesIn += uint64_t(n);
+        if (m_device)
+            m_device->chargeLink(size_t(n));
     }
     return true;
 }
@@ -158,6 +160,8 @@ bool VConnection::writeAll(const void *buffer, size_t length)
             return false;
         done += size_t(n);
         m_bytesOut += uint64_t(n);
+        if (m_device)
+            m_device->chargeLink(size_t(n));
     }
     if (dropAfter) {
         ::shutdown(m_fd, SHUT_RDWR);

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -329,6 +330,21 @@ void VDevice::setIdleTimeoutMs(int ms)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_idleTimeoutMs = ms > 0 ? ms : 0;
+}
+
+void VDevice::chargeLink(size_t bytes)
+{
+    const uint64_t rate = m_linkRate;
+    if (rate == 0 || bytes == 0)
+        return;
+    const auto cost = std::chrono::nanoseconds(int64_t(double(bytes) * 1e9 / double(rate)));
+    std::chrono::steady_clock::time_point done;
+    {
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        m_linkFree = std::max(m_linkFree, std::chrono::steady_clock::now()) + cost;
+        done = m_linkFree;
+    }
+    std::this_thread::sleep_until(done);
 }
 
 void VDevice::saveFlags() const

@@ -32,6 +32,8 @@
 
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -105,6 +107,13 @@ public:
     int idleTimeoutMs() const;
     void setIdleTimeoutMs(int ms);
 
+    // The USB link: bytes per second shared by every connection of the
+    // device, both directions (0, the default: as fast as this machine
+    // goes). chargeLink() returns once that many more bytes have had their
+    // time on the link.
+    void setLinkRate(uint64_t bytesPerSecond) { m_linkRate = bytesPerSecond; }
+    void chargeLink(size_t bytes);
+
     // Faults, per service name or "*".
     bool addFault(const std::string &service, const std::string &kind, const std::string &arg,
                   std::string *error);
@@ -143,4 +152,8 @@ private:
     std::map<std::string, VFaults> m_faults;
     std::map<uint16_t, Port> m_ports;
     uint16_t m_nextPort = 49152;
+
+    std::atomic<uint64_t> m_linkRate{0};
+    std::mutex m_linkMutex;
+    std::chrono::steady_clock::time_point m_linkFree;
 };

@@ -384,6 +384,7 @@ std::shared_ptr<VDevice> VServer::loadDevice(const QString &dir, QString *error)
     if (!device)
         return nullptr;
     device->setIdleTimeoutMs(m_idleTimeoutMs);
+    device->setLinkRate(m_linkRate);
     if (device->adoptHost(m_keys.hostId)) {
         const QByteArray record = m_keys.hostPairRecord(device->escrowBag(), device->stringValue("WiFiAddress"));
         if (!storePairRecord(device->udid().toStdString(), record.constData(), size_t(record.size()))) {
@@ -399,6 +400,13 @@ void VServer::setIdleTimeout(int ms)
     m_idleTimeoutMs = ms > 0 ? ms : 0;
     for (const auto &device : devices())
         device->setIdleTimeoutMs(ms);
+}
+
+void VServer::setLinkRate(uint64_t bytesPerSecond)
+{
+    m_linkRate = bytesPerSecond;
+    for (const auto &device : devices())
+        device->setLinkRate(bytesPerSecond);
 }
 
 std::string VServer::controlReply(uint32_t tag, plist_t request)

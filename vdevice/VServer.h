@@ -65,6 +65,8 @@ public:
     // The idle timeout of every device, also of devices loaded later; 0 turns
     // it off (the default). Applies from each connection's next request on.
     void setIdleTimeout(int ms);
+    // Every device's USB link rate in bytes per second (0: unlimited).
+    void setLinkRate(uint64_t bytesPerSecond);
 
     // ctl commands: list | attach UDID | detach UDID | lock UDID | unlock UDID
     // | trust UDID (answers the trust dialog: the next Pair succeeds)
@@ -124,4 +126,5 @@ private:
     std::unique_ptr<VTlsContext> m_tls;
     std::atomic<bool> m_plainLockdown{false};
     std::atomic<int> m_idleTimeoutMs{0};
+    std::atomic<uint64_t> m_linkRate{0};
 };

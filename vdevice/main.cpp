@@ -1,7 +1,7 @@
 // appshuttle-vdevice: the virtual device daemon and its control client.
 //
 //   appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]
-//                      [--plain-lockdown] [--idle-timeout SECONDS]
+//                      [--plain-lockdown] [--idle-timeout SECONDS] [--link-rate MB_PER_SECOND]
 //   appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID | lock UDID
 //                      | unlock UDID | trust UDID | deny UDID | forget-host UDID | untrust UDID
 //                      | idle UDID SECONDS | fault UDID SERVICE KIND [ARG] | clear-faults UDID
@@ -28,7 +28,9 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: appshuttle-vdevice serve --socket PATH --state DIR [--demo] [--devices N] [--apps N]\n"
-                 "           [--plain-lockdown] [--idle-timeout SECONDS]\n"
+                 "           [--plain-lockdown] [--idle-timeout SECONDS] [--link-rate MB_PER_SECOND]\n"
+                 "  --link-rate: each device's USB link, shared by its connections (a USB 2.0 device\n"
+                 "               moves about 35 MB/s; default: unlimited)\n"
                  "       appshuttle-vdevice ctl --socket PATH list | attach UDID | detach UDID\n"
                  "           | lock UDID | unlock UDID | trust UDID | deny UDID | forget-host UDID\n"
                  "           | untrust UDID | idle UDID SECONDS | fault UDID SERVICE KIND [ARG]\n"
@@ -56,6 +58,7 @@ int serve(int argc, char **argv)
     bool populate = false;
     bool plainLockdown = false;
     int idleSeconds = 0;
+    int linkRate = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -74,6 +77,8 @@ int serve(int argc, char **argv)
         } else if (arg == "--plain-lockdown") {
             plainLockdown = true;
         } else if (arg == "--idle-timeout" && hasValue && number(argv[i + 1], &idleSeconds)) {
+            ++i;
+        } else if (arg == "--link-rate" && hasValue && number(argv[i + 1], &linkRate)) {
             ++i;
         } else {
             return usage();
@@ -110,6 +115,7 @@ int serve(int argc, char **argv)
     VServer server(stateDir);
     server.setPlainLockdown(plainLockdown);
     server.setIdleTimeout(idleSeconds * 1000);
+    server.setLinkRate(uint64_t(linkRate) * 1000 * 1000);
     if (!server.start(socketPath, &error)) {
         std::fprintf(stderr, "appshuttle-vdevice: %s\n", qPrintable(error));
         return 1;

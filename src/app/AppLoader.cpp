@@ -61,19 +61,18 @@ AppLoader::AppLoader(const AppContext &context)
 {
 }
 
-PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
+bool AppLoader::browse(std::initializer_list<const char *> attributes, const std::function<void(plist_t app)> &each) const
 {
     ServicePtr conn(zorn_dvpt_OpenService(m_ctx.deviceId().constData(), "com.apple.mobile.installation_proxy"));
     if (!conn)
-        return makePlistPtr();
+        return false;
 
     const PlistPtr command = userAppsCommand("Browse", attributes);
 
     if (mobilesync_send(conn.get(), command.get()) != 0) {
         DIAG_LOG("app list not asked for");
-        return makePlistPtr();
+        return false;
     }
-    PlistPtr apps = makePlistPtr(plist_new_array());
     for (;;) {
         // A list cut short is no list: an empty device must not be shown
         // for one that stopped answering.
@@ -81,7 +80,7 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
         if (mobilesync_receive(conn.get(), &raw) != 0 || !raw || plist_dict_get_item(raw, "Error")) {
             plist_free(raw);
             DIAG_LOG("app list not received whole");
-            return makePlistPtr();
+            return false;
         }
         const PlistPtr message = makePlistPtr(raw);
         plist_t list = plist_dict_get_item(raw, "CurrentList");
@@ -91,12 +90,11 @@ PlistPtr AppLoader::browse(std::initializer_list<const char *> attributes) const
             PlistValues::uint(raw, "CurrentAmount", &amount);
             const uint64_t count = std::min<uint64_t>(amount, plist_array_get_size(list));
             for (uint32_t i = 0; i < count; ++i)
-                plist_array_append_item(apps.get(), plist_copy(plist_array_get_item(list, i)));
+                each(plist_array_get_item(list, i));
         }
         if (PlistValues::string(raw, "Status") != "BrowsingApplications")
-            break;
+            return true;
     }
-    return apps;
 }
 
 PlistPtr AppLoader::lookup(const std::vector<std::string> &appIds,
@@ -181,6 +179,45 @@ private:
     int m_running = 0;
 };
 
+// Apps whose containers are to be read, handed to the house-arrest
+// connections while the list still arrives.
+class ContainerQueue
+{
+public:
+    void push(std::string appId)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_apps.push_back(std::move(appId));
+        m_wake.notify_one();
+    }
+    // No more apps will come; abandon: the ones not taken yet are dropped.
+    void close(bool abandon)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        if (abandon)
+            m_apps.clear();
+        m_wake.notify_all();
+    }
+    // The next app; false once closed and empty.
+    bool take(std::string *appId)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_apps.empty() || m_closed; });
+        if (m_apps.empty())
+            return false;
+        *appId = std::move(m_apps.front());
+        m_apps.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::string> m_apps;
+    bool m_closed = false;
+};
+
 struct NamesReply
 {
     int result = -1;
@@ -213,25 +250,80 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
         });
     }
 
-    PlistPtr apps = appIds.empty() ? browse(kAttributes) : lookup(appIds, kAttributes);
-    if (!apps) {
+    ChangeQueue queue;
+    std::vector<std::thread> helpers;
+    auto helper = [&queue, &helpers](std::function<void()> work) {
+        queue.started();
+        helpers.emplace_back([&queue, work = std::move(work)] {
+            work();
+            queue.finished();
+        });
+    };
+    // Containers are read as the list comes in, on a few connections
+    // opened when the first app needs one.
+    const bool documents = parts & AppContext::LoadDocuments;
+    ContainerQueue containers;
+    int containerConnections = 0;
+    auto readContainers = [&] {
+        std::string appId;
+        while (containers.take(&appId)) {
+            AppRecord read;
+            if (!m_table->find(appId, &read))
+                continue;
+            const bool hadMetadata = read.hasMetadata;
+            read.documents.clear();
+            if (getMetadata(appId, &read, documents) != 0 && !hadMetadata)
+                DIAG_LOG("no metadata");
+            m_table->update(appId, [&](AppRecord &r) {
+                if (!hadMetadata) {
+                    r.genre = read.genre;
+                    r.purchaseAccount = read.purchaseAccount;
+                    r.releaseDate = read.releaseDate;
+                    r.purchaseDate = read.purchaseDate;
+                }
+                if (documents && r.fileSharingEnabled) {
+                    r.documents = read.documents;
+                    r.documentsUnknown = read.documentsUnknown;
+                }
+            });
+            if (!hadMetadata)
+                queue.push(appId, INFO_CHANGED);
+            if (documents && read.fileSharingEnabled)
+                queue.push(appId, DOC_ALL_CHANGED);
+        }
+    };
+    std::vector<std::string> listed;
+    auto take = [&](plist_t app) {
+        AppRecord record;
+        if (!addData(app, &record))
+            return;
+        listed.push_back(record.appId);
+        if (record.hasMetadata && !(documents && record.fileSharingEnabled))
+            return;
+        if (containerConnections < kContainerConnections) {
+            ++containerConnections;
+            helper(readContainers);
+        }
+        containers.push(record.appId);
+    };
+    bool listedWhole = true;
+    if (appIds.empty()) {
+        listedWhole = browse(kAttributes, take);
+    } else {
+        const PlistPtr apps = lookup(appIds, kAttributes);
+        const uint32_t count = apps ? plist_array_get_size(apps.get()) : 0;
+        for (uint32_t i = 0; i < count; ++i)
+            take(plist_array_get_item(apps.get(), i));
+        listedWhole = bool(apps);
+    }
+    containers.close(!listedWhole);
+    if (!listedWhole) {
         DIAG_LOG("GetAppList");
+        for (std::thread &t : helpers)
+            t.join();
+        m_table->clear();
         return -1;   // the names' future waits for its thread
     }
-    const bool documents = parts & AppContext::LoadDocuments;
-    std::vector<std::string> listed;
-    std::vector<std::string> containers;   // apps whose container has something to give
-    const uint32_t count = plist_array_get_size(apps.get());
-    listed.reserve(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        AppRecord record;
-        if (!addData(plist_array_get_item(apps.get(), i), &record))
-            continue;
-        listed.push_back(record.appId);
-        if (!record.hasMetadata || (documents && record.fileSharingEnabled))
-            containers.push_back(record.appId);
-    }
-    apps.reset();
 
     auto applyNames = [this](const Names &list, ChangeQueue *queue) {
         for (const auto &entry : list) {
@@ -255,15 +347,6 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
     }
     m_ctx.events()->loadCompleted(m_table->items());
 
-    ChangeQueue queue;
-    std::vector<std::thread> helpers;
-    auto helper = [&queue, &helpers](std::function<void()> work) {
-        queue.started();
-        helpers.emplace_back([&queue, work = std::move(work)] {
-            work();
-            queue.finished();
-        });
-    };
     if (namesPending) {
         helper([&] {
             const NamesReply reply = names.get();
@@ -291,38 +374,6 @@ int AppLoader::load(int parts, const std::vector<std::string> &appIds)
                 }
                 if (m_table->update(appId, [&png](AppRecord &r) { r.png = png; }))
                     queue.push(appId, ICON_CHANGED);
-            }
-        });
-    }
-    std::atomic<size_t> next{0};
-    const size_t pool = std::min<size_t>(kContainerConnections, containers.size());
-    for (size_t i = 0; i < pool; ++i) {
-        helper([&] {
-            for (size_t n = next++; n < containers.size(); n = next++) {
-                const std::string &appId = containers[n];
-                AppRecord read;
-                if (!m_table->find(appId, &read))
-                    continue;
-                const bool hadMetadata = read.hasMetadata;
-                read.documents.clear();
-                if (getMetadata(appId, &read, documents) != 0 && !hadMetadata)
-                    DIAG_LOG("no metadata");
-                m_table->update(appId, [&](AppRecord &r) {
-                    if (!hadMetadata) {
-                        r.genre = read.genre;
-                        r.purchaseAccount = read.purchaseAccount;
-                        r.releaseDate = read.releaseDate;
-                        r.purchaseDate = read.purchaseDate;
-                    }
-                    if (documents && r.fileSharingEnabled) {
-                        r.documents = read.documents;
-                        r.documentsUnknown = read.documentsUnknown;
-                    }
-                });
-                if (!hadMetadata)
-                    queue.push(appId, INFO_CHANGED);
-                if (documents && read.fileSharingEnabled)
-                    queue.push(appId, DOC_ALL_CHANGED);
             }
         });
     }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -21,8 +22,9 @@ struct AppRecord;
 // The list goes out (data_loadcompleted) as soon as the installation
 // service has sent it; the rest is fetched on connections of its own at the
 // same time (names on one springboard connection asked before the list,
-// icons on a second, containers on a few house-arrest connections) and
-// arrives as item changes, all emitted from the calling thread.
+// icons on a second once the list is in, containers on a few house-arrest
+// connections from the list's first page on) and arrives as item changes,
+// all emitted from the calling thread after the list.
 class AppLoader
 {
 public:
@@ -34,9 +36,10 @@ public:
     // looked up (apps the device does not have are left out). 0 when the
     // list was read and, if asked for, the home-screen names too.
     int load(int parts, const std::vector<std::string> &appIds = {});
-    // Browse on a fresh installation-service connection: the app
-    // dictionaries (owned), or null when the service cannot be reached.
-    PlistPtr browse(std::initializer_list<const char *> attributes) const;
+    // Browse on a fresh installation-service connection, each app
+    // dictionary handed to each as its page arrives (valid for the call).
+    // False when the service cannot be reached or the list came incomplete.
+    bool browse(std::initializer_list<const char *> attributes, const std::function<void(plist_t app)> &each) const;
     // Lookup of the named apps: their dictionaries as an array (owned), or
     // null when the service cannot be reached.
     PlistPtr lookup(const std::vector<std::string> &appIds, std::initializer_list<const char *> attributes) const;

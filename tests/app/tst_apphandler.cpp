@@ -9,6 +9,7 @@
 #include "DiagLog.h"
 #include "RecordingTask.h"
 #include "TestData.h"
+#include "VDemo.h"
 #include "VDemoCatalog.h"
 #include "VInstallationProxy.h"
 #include "VPackageBuilder.h"
@@ -212,6 +213,8 @@ private slots:
         QTest::newRow("list-dropped") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop");
         // Gone before the request could be sent.
         QTest::newRow("list-dropped-at-once") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop-0");
+        // Gone after the first pages, while containers of listed apps are being read.
+        QTest::newRow("list-dropped-later") << QStringLiteral("com.apple.mobile.installation_proxy") << QStringLiteral("drop-late");
         QTest::newRow("springboard-garbage") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("garbage");
         QTest::newRow("springboard-dropped") << QStringLiteral("com.apple.springboardservices") << QStringLiteral("drop");
     }
@@ -220,7 +223,11 @@ private slots:
         QFETCH(QString, service);
         QFETCH(QString, kind);
         start();
-        const std::string arg = kind == QLatin1String("drop") ? "3000" : kind == QLatin1String("drop-0") ? "0" : "";
+        QString error;
+        if (kind == QLatin1String("drop-late"))
+            QVERIFY2(VDemo::populateApps(m_device->appsDir(0), {1}, 100, &error), qPrintable(error));
+        const std::string arg = kind == QLatin1String("drop") ? "3000" : kind == QLatin1String("drop-0") ? "0"
+                                : kind == QLatin1String("drop-late") ? "120000" : "";
         QVERIFY(m_device->fault(0, service.toStdString(), kind.section(QLatin1Char('-'), 0, 0).toStdString(), arg));
         QSignalSpy loaded(m_handler.get(), &AppHandler::data_loadcompleted);
         QElapsedTimer timer;
@@ -229,6 +236,7 @@ private slots:
         QVERIFY(timer.elapsed() < 5000);
         if (service.contains(QLatin1String("installation"))) {
             QCOMPARE(loaded.count(), 0);   // never an empty list for a device that did not answer
+            QVERIFY(m_handler->items().isEmpty());   // nor half of one
             return;
         }
         // Without names and icons every app is still listed.
