@@ -378,6 +378,96 @@ private slots:
         QCOMPARE(ipod_zip_append(QFile::encodeName(path).constData(), tag), 0);
         QCOMPARE(TestData::readFile(path), after);
     }
+
+    // An entry of 4.5 GiB (a hole of a sparse file) puts the old directory,
+    // and so the tag's local header, beyond what 32 bits can say: the tag's
+    // record carries its offset in a zip64 extra field.
+    void tagAppendedBeyondFourGiB()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("huge.ipa"));
+        const quint64 size = quint64(9) << 29;
+        const QByteArray name("Payload/Huge.app/Huge");
+        // The CRC of size zero bytes, from the CRC of one MiB of them.
+        const QByteArray mib(1 << 20, '\0');
+        uLong block = crc32(0, reinterpret_cast<const Bytef *>(mib.constData()), uInt(mib.size()));
+        uLong crc = crc32(0, nullptr, 0);
+        for (quint64 blocks = size >> 20, length = 1 << 20; blocks; blocks >>= 1, length <<= 1) {
+            if (blocks & 1)
+                crc = crc32_combine(crc, block, z_off_t(length));
+            block = crc32_combine(block, block, z_off_t(length));
+        }
+        const auto le = [](QByteArray *out, quint64 value, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                out->append(char((value >> (8 * i)) & 0xff));
+        };
+        QByteArray zip64Sizes;   // the extra field with both sizes
+        le(&zip64Sizes, 1, 2), le(&zip64Sizes, 16, 2), le(&zip64Sizes, size, 8), le(&zip64Sizes, size, 8);
+        QByteArray local;
+        le(&local, 0x04034b50, 4), le(&local, 45, 2), le(&local, 0, 2), le(&local, 0, 2), le(&local, 0, 4);
+        le(&local, crc, 4), le(&local, 0xffffffff, 4), le(&local, 0xffffffff, 4);
+        le(&local, quint64(name.size()), 2), le(&local, quint64(zip64Sizes.size()), 2);
+        local += name + zip64Sizes;
+        const quint64 cdAt = quint64(local.size()) + size;
+        QByteArray tail;
+        le(&tail, 0x02014b50, 4), le(&tail, 0x031e, 2), le(&tail, 45, 2), le(&tail, 0, 2), le(&tail, 0, 2), le(&tail, 0, 4);
+        le(&tail, crc, 4), le(&tail, 0xffffffff, 4), le(&tail, 0xffffffff, 4);
+        le(&tail, quint64(name.size()), 2), le(&tail, quint64(zip64Sizes.size()), 2), le(&tail, 0, 2), le(&tail, 0, 2);
+        le(&tail, 0, 2), le(&tail, quint64(0100755) << 16, 4), le(&tail, 0, 4);
+        tail += name + zip64Sizes;
+        const quint64 cdSize = quint64(tail.size());
+        le(&tail, 0x06064b50, 4), le(&tail, 44, 8), le(&tail, 45, 2), le(&tail, 45, 2), le(&tail, 0, 4), le(&tail, 0, 4);
+        le(&tail, 1, 8), le(&tail, 1, 8), le(&tail, cdSize, 8), le(&tail, cdAt, 8);
+        le(&tail, 0x07064b50, 4), le(&tail, 0, 4), le(&tail, cdAt + cdSize, 8), le(&tail, 1, 4);
+        le(&tail, 0x06054b50, 4), le(&tail, 0, 4), le(&tail, 1, 2), le(&tail, 1, 2);
+        le(&tail, 0xffffffff, 4), le(&tail, 0xffffffff, 4), le(&tail, 0, 2);
+        {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QCOMPARE(out.write(local), qint64(local.size()));
+            QVERIFY(out.seek(qint64(cdAt)));
+            QCOMPARE(out.write(tail), qint64(tail.size()));
+        }
+
+        const char *tag = "00008101-001A2B3C4D5E6F70";
+        QCOMPARE(ipod_zip_append(QFile::encodeName(path).constData(), tag), 0);
+        QFile in(path);
+        QVERIFY(in.open(QIODevice::ReadOnly) && in.seek(qint64(cdAt)));
+        const QByteArray after = in.readAll();   // from the old directory's place on
+        const QByteArray tagName(tag);
+        const qsizetype central = after.indexOf(QByteArray("PK\x01\x02", 4), 30 + 2 * tagName.size() + qsizetype(cdSize));
+        QVERIFY(central > 0);
+        const auto u16 = [&after](qsizetype at) { return quint16(uchar(after[at]) | (uchar(after[at + 1]) << 8)); };
+        const auto u32 = [&](qsizetype at) { return quint32(u16(at)) | (quint32(u16(at + 2)) << 16); };
+        const auto u64 = [&](qsizetype at) { return quint64(u32(at)) | (quint64(u32(at + 4)) << 32); };
+        QCOMPARE(after.mid(central + 46, tagName.size()), tagName);
+        QCOMPARE(u32(central + 42), quint32(0xffffffff));   // the offset is in the extra field
+        const qsizetype extra = central + 46 + tagName.size();
+        QCOMPARE(u16(central + 30), quint16(12));
+        QCOMPARE(u16(extra), quint16(1));
+        QCOMPARE(u16(extra + 2), quint16(8));
+        QCOMPARE(u64(extra + 4), cdAt);
+        QVERIFY(u16(central + 6) >= 45);   // zip64 needed to extract
+
+        int error = 0;
+        zip_t *z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+        QVERIFY2(z, qPrintable(QString::number(error)));
+        QCOMPARE(zip_get_num_entries(z, 0), zip_int64_t(2));
+        zip_stat_t st;
+        QCOMPARE(zip_stat(z, name.constData(), 0, &st), 0);
+        QCOMPARE(quint64(st.size), size);
+        zip_discard(z);
+        int rc = -5;
+        QCOMPARE(readEntry(path, tag, &rc), tagName);
+        QCOMPARE(ipod_zip_has_device_tag(QFile::encodeName(path).constData(), tag), 0);
+        if (!QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) {
+            QProcess unzip;   // the directory only: testing would read 4.5 GiB
+            unzip.start(QStringLiteral("unzip"), {QStringLiteral("-l"), path});
+            QVERIFY(unzip.waitForFinished(30000));
+            const QByteArray listing = unzip.readAll();
+            QVERIFY2(unzip.exitCode() == 0 && listing.contains(tag) && listing.contains("4831838208"), listing.constData());
+        }
+        QFile::remove(path);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIpodZip)
