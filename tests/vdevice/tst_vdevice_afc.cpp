@@ -3,10 +3,12 @@
 
 #include "RawMuxClient.h"
 #include "TestData.h"
+#include "VServer.h"
 #include "AfcClient.h"
 #include "afc/AfcCodec.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -199,9 +201,21 @@ private slots:
         QCOMPARE(afc_file_open(m_client.afc(), "etc-link/passwd", AFC_FOPEN_RDONLY, &handle), AFC_E_PERM_DENIED);
     }
 
+    void transfersToSeveralDevicesAtOnce_data()
+    {
+        QTest::addColumn<int>("linkRate");
+        QTest::newRow("unlimited") << 0;
+        QTest::newRow("usb-links") << 20 * 1000 * 1000;
+    }
+
     void transfersToSeveralDevicesAtOnce()
     {
         // Each device has its own media folder; connections run in parallel.
+        // A device's link, when it has a rate, holds back every byte.
+        QFETCH(int, linkRate);
+        m_fixture->server().setLinkRate(uint64_t(linkRate));
+        QElapsedTimer timer;
+        timer.start();
         const QStringList udids {m_fixture->udid(0), m_fixture->udid(1)};
         QList<QByteArray> payloads {TestData::patterned(3 << 20), TestData::patterned((2 << 20) + 7)};
         std::vector<std::thread> threads;
@@ -218,6 +232,8 @@ private slots:
         for (std::thread &thread : threads)
             thread.join();
         QCOMPARE(failures.load(), 0);
+        if (linkRate)   // 3 MiB each way on the first device's link
+            QVERIFY(timer.elapsed() >= qint64(2.0 * (3 << 20) / linkRate * 1000));
         for (int i = 0; i < 2; ++i)
             QCOMPARE(TestData::readFile(m_fixture->mediaDir(udids[i]) + QStringLiteral("/same-name.bin")), payloads[i]);
     }
