@@ -50,7 +50,7 @@ int onPasscodeCallback(const char *deviceId)
 {
     MainWindow *window = g_mainWindow.data();
     if (!window) {
-        DiagLog::write(__FILE__, __LINE__, "MainWindow::OnNeedPasscode", "no main window");
+        DIAG_LOG("no main window");
         return 0;
     }
     // The blocking queued connection returns once the GUI thread has answered.
