@@ -3,8 +3,6 @@
 #include "DiagLog.h"
 
 #include <cerrno>
-#include <poll.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -42,31 +40,9 @@ int IdeviceTransport::sendFile(int fd, uint64_t offset, int length)
 {
     if (!m_plain || m_fd < 0)
         return ServiceTransport::sendFile(fd, offset, length);
-    if (m_closed || length <= 0)
+    if (m_closed)
         return -1;
-    // The socket may be non-blocking: a full socket is waited for, within
-    // the time-out.
-    for (;;) {
-        off_t from = off_t(offset);
-        const ssize_t n = ::sendfile(m_fd, fd, &from, size_t(length));
-        if (n > 0)
-            return int(n);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{m_fd, POLLOUT, 0};
-            int ready;
-            do
-                ready = ::poll(&p, 1, m_timeoutMs);
-            while (ready < 0 && errno == EINTR && !m_closed);
-            if (ready > 0 && !m_closed)
-                continue;
-            DIAG_LOG("device send timed out");
-            return -1;
-        }
-        DIAG_LOG(n == 0 ? "local file ended early" : "device send failed");
-        return -1;
-    }
+    return sendFileOnSocket(m_fd, fd, offset, length, m_timeoutMs);
 }
 
 int IdeviceTransport::recv(char *buffer, int length)

@@ -18,4 +18,9 @@ public:
     virtual int sendFile(int fd, uint64_t offset, int length);
     // Ends the stream; later calls fail. Safe to call more than once.
     virtual void close() = 0;
+
+protected:
+    // sendFile() on a plain socket (blocking or not): a full socket is
+    // waited for within timeoutMs.
+    static int sendFileOnSocket(int socket, int fd, uint64_t offset, int length, int timeoutMs);
 };

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <poll.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -57,21 +56,9 @@ int SocketTransport::send(const char *buffer, int length)
 
 int SocketTransport::sendFile(int fd, uint64_t offset, int length)
 {
-    if (length <= 0 || !waitFor(POLLOUT))
+    if (!waitFor(POLLOUT))
         return -1;
-    for (;;) {
-        off_t from = off_t(offset);
-        const ssize_t n = ::sendfile(m_fd, fd, &from, size_t(length));
-        if (n > 0)
-            return int(n);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            DIAG_LOG("local file ended early");
-        else
-            DIAG_ERROR();
-        return -1;
-    }
+    return sendFileOnSocket(m_fd, fd, offset, length, m_timeoutMs);
 }
 
 int SocketTransport::recv(char *buffer, int length)
