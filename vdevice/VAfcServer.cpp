@@ -486,24 +486,12 @@ private:
         uint64_t result = fd < 0 ? uint64_t(Afc::InvalidArg) : uint64_t(Afc::Success);
         if (result == Afc::Success && faults.freeSpace >= 0 && remaining > uint64_t(faults.freeSpace))
             result = Afc::NoSpaceLeft;
-        ensureBuffer(kChunk);
-        while (remaining > 0) {
-            const size_t n = size_t(std::min<uint64_t>(remaining, kChunk));
-            if (!m_conn.readExact(m_buffer.data(), n))
-                return false;
-            remaining -= n;
-            size_t done = 0;
-            while (result == Afc::Success && done < n) {
-                const ssize_t w = ::write(fd, m_buffer.data() + done, n - done);
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0)
-                    result = statusOf(w < 0 ? errno : EIO);
-                else
-                    done += size_t(w);
-            }
-        }
-        return status(num, result);
+        if (result != Afc::Success)
+            return skipPayload(remaining) && status(num, result);
+        int error = 0;
+        if (!m_conn.receiveToFile(fd, remaining, &error))
+            return false;
+        return status(num, error ? statusOf(error) : uint64_t(Afc::Success));
     }
 
     bool fileSeek(uint64_t num, const std::string &data)

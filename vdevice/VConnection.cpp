@@ -10,9 +10,11 @@
 #include <chrono>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,6 +23,8 @@ namespace {
 
 // SSL_read/SSL_write take an int; a larger buffer goes in several calls.
 constexpr size_t kMaxTlsCall = size_t(1) << 30;
+// What receiveToFile moves at a time (and its pipe's size).
+constexpr size_t kChunkBytes = 1024 * 1024;
 
 } // namespace
 
@@ -37,6 +41,10 @@ VConnection::~VConnection()
     SSL_free(m_ssl);
     if (m_fd >= 0)
         ::close(m_fd);
+    for (int end : m_pipe) {
+        if (end >= 0)
+            ::close(end);
+    }
 }
 
 bool VConnection::startTls()
@@ -136,6 +144,63 @@ bool VConnection::readExact(void *buffer, size_t length)
         m_bytesIn += uint64_t(n);
         if (m_device)
             m_device->chargeLink(size_t(n));
+    }
+    return true;
+}
+
+bool VConnection::receiveToFile(int fd, uint64_t length, int *writeError)
+{
+    *writeError = 0;
+    const int flags = ::fcntl(fd, F_GETFL);
+    bool spliced = !m_ssl && m_faults.dropAfterBytes < 0 && flags >= 0 && !(flags & O_APPEND);
+    if (spliced && m_pipe[0] < 0) {
+        spliced = ::pipe2(m_pipe, O_CLOEXEC) == 0;
+        if (spliced)
+            ::fcntl(m_pipe[1], F_SETPIPE_SZ, int(kChunkBytes));
+        else
+            m_pipe[0] = m_pipe[1] = -1;
+    }
+    std::vector<char> buffer(size_t(std::min<uint64_t>(length, spliced ? 64 * 1024 : kChunkBytes)));
+    while (length > 0) {
+        size_t got = 0;
+        if (spliced) {
+            const ssize_t n = ::splice(m_fd, nullptr, m_pipe[1], nullptr, size_t(std::min<uint64_t>(length, kChunkBytes)),
+                                       SPLICE_F_MOVE);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got = size_t(n);
+            m_bytesIn += got;
+            if (m_device)
+                m_device->chargeLink(got);
+        } else {
+            got = size_t(std::min<uint64_t>(length, buffer.size()));
+            if (!readExact(buffer.data(), got))
+                return false;
+        }
+        length -= got;
+        // Into the file; after a failed write, out of the pipe into nowhere.
+        for (size_t done = 0; done < got;) {
+            ssize_t n;
+            if (spliced && *writeError == 0)
+                n = ::splice(m_pipe[0], nullptr, fd, nullptr, got - done, SPLICE_F_MOVE);
+            else if (spliced)
+                n = ::read(m_pipe[0], buffer.data(), std::min(got - done, buffer.size()));
+            else if (*writeError == 0)
+                n = ::write(fd, buffer.data() + done, got - done);
+            else
+                n = ssize_t(got - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0 && *writeError == 0) {
+                *writeError = n < 0 ? errno : EIO;
+                continue;
+            }
+            if (n <= 0)
+                return false;   // the pipe itself failed
+            done += size_t(n);
+        }
     }
     return true;
 }

@@ -41,6 +41,12 @@ public:
 
     bool readExact(void *buffer, size_t length);
     bool writeAll(const void *buffer, size_t length);
+    // Takes the next length bytes into the open file fd at its position,
+    // moved by the kernel (splice) where the connection allows it: plain,
+    // no "drop" fault, fd not in append mode; otherwise through a buffer.
+    // A failed write sets *writeError (errno) and the rest is read and
+    // dropped, so the stream stays whole. False when the peer is gone.
+    bool receiveToFile(int fd, uint64_t length, int *writeError);
 
     // Runs the server side of a TLS handshake; every later read and write
     // goes through TLS. False (logged) when the handshake fails.
@@ -86,4 +92,5 @@ private:
     uint64_t m_bytesOut = 0;
     uint64_t m_bytesIn = 0;
     bool m_repliedWithError = false;   // an injected Error answered the current request
+    int m_pipe[2] = {-1, -1};          // receiveToFile's, made on first use
 };
