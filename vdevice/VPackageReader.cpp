@@ -9,8 +9,10 @@
 #include <QSet>
 
 #include <sys/stat.h>
+#include <zlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 struct VPackageReader::Entry {
@@ -18,8 +20,27 @@ struct VPackageReader::Entry {
     QStringList components;   // relative to the extracted prefix
     bool isDir = false;
     bool isLink = false;
+    bool stored = false;      // not compressed, not encrypted
+    quint32 crc = 0;
     qint64 size = 0;
 };
+
+namespace {
+
+quint16 le16(const uchar *p) { return quint16(p[0] | (p[1] << 8)); }
+quint32 le32(const uchar *p) { return quint32(le16(p)) | (quint32(le16(p + 2)) << 16); }
+quint64 le64(const uchar *p) { return quint64(le32(p)) | (quint64(le32(p + 4)) << 32); }
+
+// The bytes of [offset, offset + length) of file, or empty when they are not all there.
+QByteArray readAt(QFile &file, quint64 offset, quint64 length)
+{
+    if (offset > quint64(file.size()) || length > quint64(file.size()) - offset || !file.seek(qint64(offset)))
+        return QByteArray();
+    QByteArray out = file.read(qint64(length));
+    return quint64(out.size()) == length ? out : QByteArray();
+}
+
+} // namespace
 
 VPackageReader::VPackageReader(const QString &packagePath)
     : m_path(packagePath)
@@ -158,6 +179,10 @@ int VPackageReader::collect(const QString &prefix, std::vector<Entry> *entries) 
             linkPaths.insert(entry.components.join(QLatin1Char('/')));
         }
         entry.size = (st.valid & ZIP_STAT_SIZE) ? qint64(st.size) : 0;
+        entry.stored = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE
+            && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method == ZIP_EM_NONE
+            && (st.valid & ZIP_STAT_CRC) && (st.valid & ZIP_STAT_COMP_SIZE) && st.comp_size == st.size;
+        entry.crc = quint32(st.crc);
         entries->push_back(entry);
     }
     // Nothing may be written through a link of the package itself.
@@ -174,11 +199,130 @@ int VPackageReader::collect(const QString &prefix, std::vector<Entry> *entries) 
     return VAppError::None;
 }
 
+const std::vector<quint64> &VPackageReader::localHeaders() const
+{
+    if (m_headersRead)
+        return m_localHeaders;
+    m_headersRead = true;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 22)
+        return m_localHeaders;
+    // The end record: within the last 64 KiB and its own 22 bytes (a comment may follow it).
+    const quint64 size = quint64(file.size());
+    const quint64 tailAt = size - std::min<quint64>(size, 65535 + 22);
+    const QByteArray tail = readAt(file, tailAt, size - tailAt);
+    const qsizetype end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || tail.size() - end < 22)
+        return m_localHeaders;
+    const auto *e = reinterpret_cast<const uchar *>(tail.constData()) + end;
+    quint64 count = le16(e + 10), cdSize = le32(e + 12), cdAt = le32(e + 16);
+    if (count == 0xffff || cdSize == 0xffffffff || cdAt == 0xffffffff) {
+        const QByteArray locator = readAt(file, tailAt + quint64(end) - 20, 20);
+        if (locator.size() != 20 || le32(reinterpret_cast<const uchar *>(locator.constData())) != 0x07064b50)
+            return m_localHeaders;
+        const QByteArray end64 = readAt(file, le64(reinterpret_cast<const uchar *>(locator.constData()) + 8), 56);
+        const auto *z = reinterpret_cast<const uchar *>(end64.constData());
+        if (end64.size() != 56 || le32(z) != 0x06064b50)
+            return m_localHeaders;
+        count = le64(z + 32), cdSize = le64(z + 40), cdAt = le64(z + 48);
+    }
+    if (count != quint64(zip_get_num_entries(m_zip, 0)) || cdSize > 64 * 1024 * 1024)
+        return m_localHeaders;
+    const QByteArray directory = readAt(file, cdAt, cdSize);
+    const auto *p = reinterpret_cast<const uchar *>(directory.constData());
+    std::vector<quint64> offsets;
+    quint64 at = 0;
+    for (quint64 i = 0; i < count; ++i) {
+        if (cdSize - at < 46 || le32(p + at) != 0x02014b50)
+            return m_localHeaders;
+        const quint64 nameLength = le16(p + at + 28), extraLength = le16(p + at + 30), commentLength = le16(p + at + 32);
+        if (cdSize - at - 46 < nameLength + extraLength + commentLength)
+            return m_localHeaders;
+        quint64 offset = le32(p + at + 42);
+        if (offset == 0xffffffff) {
+            // The zip64 extra field holds the sizes that overflowed, then the offset.
+            const uchar *x = p + at + 46 + nameLength;
+            offset = ~quint64(0);
+            for (quint64 xa = 0; xa + 4 <= extraLength;) {
+                const quint64 id = le16(x + xa), length = le16(x + xa + 2);
+                if (xa + 4 + length > extraLength)
+                    break;
+                if (id == 1) {
+                    const quint64 skip = (le32(p + at + 24) == 0xffffffff ? 8 : 0) + (le32(p + at + 20) == 0xffffffff ? 8 : 0);
+                    if (skip + 8 <= length)
+                        offset = le64(x + xa + 4 + skip);
+                    break;
+                }
+                xa += 4 + length;
+            }
+            if (offset == ~quint64(0))
+                return m_localHeaders;
+        }
+        offsets.push_back(offset);
+        at += 46 + nameLength + extraLength + commentLength;
+    }
+    m_localHeaders.swap(offsets);
+    return m_localHeaders;
+}
+
+int VPackageReader::copyStored(const Entry &entry, QFile &out) const
+{
+    const std::vector<quint64> &headers = localHeaders();
+    if (!entry.stored || entry.index >= headers.size())
+        return -1;
+    QFile in(m_path);
+    if (!in.open(QIODevice::ReadOnly))
+        return -1;
+    // The local header must be this entry's: its signature, method and name.
+    const QByteArray name(zip_get_name(m_zip, entry.index, ZIP_FL_ENC_RAW));
+    const QByteArray local = readAt(in, headers[entry.index], 30 + quint64(name.size()));
+    const auto *h = reinterpret_cast<const uchar *>(local.constData());
+    if (local.size() != 30 + name.size() || le32(h) != 0x04034b50 || le16(h + 8) != ZIP_CM_STORE
+        || le16(h + 26) != name.size() || local.mid(30) != name)
+        return -1;
+    const quint64 dataAt = headers[entry.index] + 30 + le16(h + 26) + le16(h + 28);
+    const quint64 size = quint64(entry.size);
+    if (dataAt > quint64(in.size()) || size > quint64(in.size()) - dataAt)
+        return -1;
+    if (size == 0)
+        return entry.crc == 0 ? int(VAppError::None) : -1;
+    uchar *mapped = in.map(qint64(dataAt), qint64(size));
+    if (!mapped)
+        return -1;
+    // A block at a time: its CRC, then its write, while it is in the cache.
+    constexpr quint64 kBlock = 1024 * 1024;
+    uLong crc = crc32(0, nullptr, 0);
+    for (quint64 done = 0; done < size;) {
+        const quint64 n = std::min(kBlock, size - done);
+        crc = crc32(crc, mapped + done, uInt(n));
+        if (out.write(reinterpret_cast<const char *>(mapped + done), qint64(n)) != qint64(n)) {
+            DIAG_LOG("write failed while extracting");
+            return VAppError::ContainerCreation;
+        }
+        done += n;
+    }
+    // libzip reads it once more and says what is wrong.
+    return quint32(crc) == entry.crc ? int(VAppError::None) : -1;
+}
+
 int VPackageReader::extractFile(const Entry &entry, const QString &path, qint64 *total) const
 {
     if (entry.size > kMaxTotalBytes - *total) {
         DIAG_LOG("package exceeds the size bound");
         return VAppError::TooLarge;
+    }
+    if (entry.stored && entry.size >= 64 * 1024) {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            DIAG_LOG("package entry cannot be extracted");
+            return VAppError::ContainerCreation;
+        }
+        const int rc = copyStored(entry, out);
+        if (rc >= 0) {
+            if (rc == VAppError::None)
+                *total += entry.size;
+            return rc;
+        }
     }
     std::unique_ptr<zip_file_t, decltype(&zip_fclose)> in(zip_fopen_index(m_zip, entry.index, 0),
                                                          &zip_fclose);

@@ -15,6 +15,9 @@
 #include <zip.h>
 
 #include <memory>
+#include <vector>
+
+class QFile;
 
 class VPackageReader
 {
@@ -60,9 +63,19 @@ private:
     struct Entry;
     int collect(const QString &prefix, std::vector<Entry> *entries) const;
     int extractFile(const Entry &entry, const QString &path, qint64 *total) const;
+    // A stored entry copied straight from the package's mapped bytes, its
+    // CRC checked on the way: VAppError, or -1 when the entry is not one
+    // this path takes (compressed, its bytes not where the headers say, or
+    // not what its CRC says: libzip then reads it as usual).
+    int copyStored(const Entry &entry, QFile &out) const;
+    // Where each entry's local header starts, in directory order, read once
+    // from the central directory; empty when it cannot be read that way.
+    const std::vector<quint64> &localHeaders() const;
     int createLink(const Entry &entry, const QString &targetDir,
                    const QStringList &linkPaths) const;
 
     QString m_path;
     zip_t *m_zip = nullptr;
+    mutable bool m_headersRead = false;
+    mutable std::vector<quint64> m_localHeaders;
 };

@@ -170,6 +170,37 @@ private slots:
         QCOMPARE(tree(appsDir()), QStringList());
     }
 
+    // Large stored entries are copied straight from the package: whole, and
+    // a changed byte is caught by the CRC with the installed app kept.
+    void storedEntriesAreCheckedAndCopiedWhole()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("stored.ipa"));
+        VPackageBuilder builder(QStringLiteral("com.example.stored"));
+        builder.setExecutableSize(300000, true);
+        QVERIFY(builder.write(path));
+        VAppInstaller installer(*m_store, iPhone());
+        QCOMPARE(installer.install(path, {}, {}), int(VAppError::None));
+        const QString executable = m_store->bundleDir(QStringLiteral("com.example.stored")) + QLatin1Char('/') + builder.executable();
+        QByteArray expected;
+        {
+            VPackageReader reader(path);
+            QCOMPARE(reader.open(), int(VAppError::None));
+            QCOMPARE(reader.readEntry(QStringLiteral("Payload/") + builder.bundleFolder() + QLatin1Char('/') + builder.executable(),
+                                      1 << 20, &expected),
+                     int(VAppError::None));
+        }
+        QCOMPARE(expected.size(), 300000);
+        QCOMPARE(TestData::readFile(executable), expected);
+
+        QByteArray package = TestData::readFile(path);
+        const qsizetype at = package.indexOf(expected.mid(150000, 64));
+        QVERIFY(at > 0);
+        package[at] = char(package[at] ^ 0x5a);
+        QVERIFY(TestData::writeFile(path, package));
+        QCOMPARE(installer.install(path, {}, {}), int(VAppError::PackageExtraction));
+        QCOMPARE(TestData::readFile(executable), expected);
+    }
+
     void hostileEntriesAreRefused_data()
     {
         QTest::addColumn<QString>("entry");
