@@ -19,6 +19,11 @@ QString AppMessages::exportNotAllowed(const QString &iosVersion)
         .arg(iosVersion);
 }
 
+QString AppMessages::documentsUnreadable(const QString &appName)
+{
+    return tr("The documents of the app \"%1\" could not be read from your device.").arg(appName);
+}
+
 QString AppMessages::taskFailure(int kind, int error, const QString &subject, const QString &iosVersion)
 {
     if (error == 0 || error == -1011)

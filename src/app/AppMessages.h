@@ -20,6 +20,9 @@ public:
     // (loading, documents) or the task was cancelled (-1011).
     static QString taskFailure(int kind, int error, const QString &subject,
                                const QString &iosVersion = QString());
+    // The device would not list the app's documents (documentsUnknown):
+    // they are unknown, which is not the same as none.
+    static QString documentsUnreadable(const QString &appName);
 
     // "%.2f GB" above 2^30 bytes, "%.2f MB" above 2^20, else "%.2f KB".
     static QString sizeText(quint64 bytes);

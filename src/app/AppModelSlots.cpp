@@ -130,12 +130,7 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
         DIAG_LOG("app not in the model");
         return;
     }
-    if (reason >= DOC_ALL_CHANGED && reason <= DOC_SIZE_CHANGED)
-        emit data_sharedDocChanged(&item, reason, docItem);
-    else if (reason == DOC_REMOVED)
-        emit data_sharedDocRemoved(&item, docItem);
-    else
-        DIAG_LOG("unexpected reason");
+    // The row's record is current before anyone hears of the change.
     found->record.documents = item.documents;
     found->record.documentsUnknown = item.documentsUnknown;
     if (reason == DOC_REMOVED) {
@@ -145,6 +140,12 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
                                   [&docItem](const DocItemInfo &d) { return d.path == docItem.path; }),
                    docs.end());
     }
+    if (reason >= DOC_ALL_CHANGED && reason <= DOC_SIZE_CHANGED)
+        emit data_sharedDocChanged(&item, reason, docItem);
+    else if (reason == DOC_REMOVED)
+        emit data_sharedDocRemoved(&item, docItem);
+    else
+        DIAG_LOG("unexpected reason");
 }
 
 void AppModel::slot_app_docAdded(AppInfoItem item, DocItemInfo docItem, AppTask *pTask)

@@ -104,7 +104,11 @@ QVariant DocModel::data(const QModelIndex &index, int role) const
         const QImage &icon = iconOf(item);
         if (icon.isNull())
             return QVariant();
-        const QImage scaled = icon.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        // 16 × 16 in the view, in as many pixels as the image's pixel ratio gives.
+        const qreal ratio = qMax<qreal>(1, icon.devicePixelRatio());
+        const QSize pixels = (QSizeF(16, 16) * ratio).toSize();
+        QImage scaled = icon.size() == pixels ? icon : icon.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
             return QPixmap::fromImage(scaled);
         return scaled;

@@ -4,6 +4,7 @@
 
 #include "AppActions.h"
 #include "AppHandler.h"
+#include "AppMessages.h"
 #include "AppModel.h"
 #include "AppProxyModel.h"
 #include "AppTaskCtrl.h"
@@ -23,8 +24,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -87,6 +90,9 @@ AppWidget::AppWidget(const QString &deviceId, QWidget *parent)
         else
             slot_selectAll();
     });
+    auto *reload = new QShortcut(QKeySequence::Refresh, this);
+    reload->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(reload, &QShortcut::activated, this, &AppWidget::reloadApps);
     setupAccessibility();
 }
 
@@ -152,6 +158,8 @@ void AppWidget::setupAppSide()
         connect(m_appModel, signal, m_proxyModel, &AppProxyModel::slot_modelRowChange);
     connect(m_appModel, &QAbstractItemModel::modelReset, m_proxyModel, &AppProxyModel::slot_modelRowChange);
     connect(m_appModel, &QAbstractItemModel::dataChanged, m_proxyModel, &AppProxyModel::slot_modelRowChange);
+    // A reload replaces the rows and, with them, the selection.
+    connect(m_appModel, &QAbstractItemModel::modelReset, this, &AppWidget::restoreSelection);
 
     m_selection = new QItemSelectionModel(m_proxyModel, this);
     ui->listView->setSelectionModel(m_selection);
@@ -165,15 +173,7 @@ void AppWidget::setupAppSide()
     connect(m_appModel, &AppModel::loadTaskCompleted, this, &AppWidget::slot_loadTaskCompleted);
     connect(m_appModel, &AppModel::loadTaskCompleted, this, &AppWidget::signalLoadTaskCompleted);
 
-    QHeaderView *header = ui->treeView->header();
-    header->setSectionResizeMode(AppModel::ColCheck, QHeaderView::Fixed);
-    header->resizeSection(AppModel::ColCheck, 30);
-    // The given widths, or wider where a title (German, large fonts) needs it.
-    for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column) {
-        const int width = column == AppModel::ColName ? 120 : column == AppModel::ColPurchaseAccount ? 160 : 90;
-        header->setSectionResizeMode(column, QHeaderView::Interactive);
-        header->resizeSection(column, qMax(width, header->sectionSizeHint(column)));
-    }
+    setupDetailColumns();
 
     m_menu = new QMenu(this);
     m_actExportToPC = m_menu->addAction(QString(), this, &AppWidget::slot_app_exporttopc);
@@ -192,11 +192,77 @@ void AppWidget::setupAppSide()
     setupButtons();
     retranslateActions();
 
+    reloadApps();
+}
+
+void AppWidget::setupDetailColumns()
+{
+    QHeaderView *header = ui->treeView->header();
+    header->setSectionResizeMode(AppModel::ColCheck, QHeaderView::Fixed);
+    header->resizeSection(AppModel::ColCheck, 30);
+    // What tells the apps apart comes first, and whole at the window's
+    // default size: name, version and the two sizes. Purchase details, genre
+    // and release date follow in the model's order and scroll in.
+    const int first[] = {AppModel::ColName, AppModel::ColVersion, AppModel::ColAppSize, AppModel::ColDocumentSize};
+    for (int i = 0; i < 4; ++i)
+        header->moveSection(header->visualIndex(first[i]), i + 1);
+    // Wide enough for typical values, and for the title (German, large
+    // fonts) with its sort indicator.
+    const QFontMetrics metrics = ui->treeView->fontMetrics();
+    const int character = metrics.averageCharWidth();
+    auto fits = [&](const char *sample) { return metrics.horizontalAdvance(QLatin1String(sample)) + 3 * character; };
+    for (int column = AppModel::ColName; column < AppModel::ColumnCount; ++column) {
+        int width = 90;
+        switch (column) {
+        case AppModel::ColName: width = qMax(160, 22 * character); break;
+        case AppModel::ColPurchaseAccount: width = qMax(160, 24 * character); break;
+        case AppModel::ColPurchaseDate:
+        case AppModel::ColReleaseDate: width = fits("0000-00-00"); break;
+        case AppModel::ColGenre: width = 17 * character; break;
+        case AppModel::ColAppSize:
+        case AppModel::ColDocumentSize: width = fits("000.00 MB"); break;
+        case AppModel::ColVersion: width = fits("00.00.00"); break;
+        default: break;
+        }
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        header->resizeSection(column, qMax(width, header->sectionSizeHint(column)));
+    }
+    header->setStretchLastSection(false);
+}
+
+void AppWidget::reloadApps()
+{
+    if (m_loadTask && m_loadTask->status() != AppTask::STATUS_FINISHED)
+        return;
     AppTask *load = m_proxyModel->createTask(m_handler, AppTask::LoadAppDataTask, {});
-    if (load)
-        AppTaskCtrl::instance()->addTask(load);
-    else
+    if (!load) {
         DIAG_LOG("error");
+        return;
+    }
+    m_loadTask = load;
+    if (m_docReload)
+        m_docReload->setEnabled(false);
+    AppTaskCtrl::instance()->addTask(load);
+}
+
+void AppWidget::restoreSelection()
+{
+    QItemSelection rows;
+    for (int row = 0; row < m_proxyModel->rowCount(); ++row) {
+        const QModelIndex index = m_proxyModel->index(row, 0);
+        const ZAppInfoItem *item = m_proxyModel->dataItemFromIndex(index);
+        if (item && m_selectedIds.contains(item->record.appId))
+            rows.select(index, index);
+    }
+    // The reset cleared the selection without a word: the pane follows
+    // the selection made again, or is cleared when there is none.
+    if (rows.isEmpty()) {
+        slot_appSelectChanged();
+        return;
+    }
+    m_selection->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (QAbstractItemView *view = getCurrentView())
+        view->scrollTo(rows.indexes().first());
 }
 
 void AppWidget::setupButtons()
@@ -246,6 +312,33 @@ void AppWidget::setupDocSide()
             &AppWidget::slot_docSelectChanged);
     connect(m_docModel, &QAbstractItemModel::rowsInserted, this, &AppWidget::slot_docAdded);
     connect(m_docModel, &QAbstractItemModel::modelAboutToBeReset, this, &AppWidget::slot_resetDocView);
+    // A new list of the shown app (made current, or read again) fills the pane again.
+    connect(m_docModel, &QAbstractItemModel::modelReset, this, &AppWidget::fillDetails);
+
+    // In the list's place when the device would not list the documents:
+    // what happened, and a way to ask again.
+    m_docState = new QFrame(ui->DMFrame);
+    m_docState->setObjectName(QStringLiteral("docStateFrame"));
+    m_docState->setBackgroundRole(QPalette::Base);
+    m_docState->setAutoFillBackground(true);
+    auto *stateColumn = new QVBoxLayout(m_docState);
+    m_docStateLabel = new QLabel(m_docState);
+    m_docStateLabel->setObjectName(QStringLiteral("docStateLabel"));
+    m_docStateLabel->setTextFormat(Qt::PlainText);
+    m_docStateLabel->setWordWrap(true);
+    m_docStateLabel->setAlignment(Qt::AlignCenter);
+    m_docStateLabel->setForegroundRole(QPalette::Text);
+    m_docReload = new QPushButton(m_docState);
+    m_docReload->setObjectName(QStringLiteral("docReloadButton"));
+    m_docReload->setText(tr("Try Again"));
+    connect(m_docReload, &QPushButton::clicked, this, &AppWidget::reloadApps);
+    stateColumn->addStretch();
+    stateColumn->addWidget(m_docStateLabel);
+    stateColumn->addWidget(m_docReload, 0, Qt::AlignHCenter);
+    stateColumn->addStretch();
+    ui->verticalLayout_8->insertWidget(ui->verticalLayout_8->indexOf(ui->docDetailsView) + 1, m_docState, 1);
+    m_docState->setMinimumHeight(ui->docDetailsView->minimumHeight());
+    m_docState->hide();
     setToggleImage(false);
     ui->label_appName->setAlignment(Qt::AlignCenter);
     ui->label_appCategory->setAlignment(Qt::AlignCenter);
@@ -330,6 +423,8 @@ void AppWidget::retranslateActions()
     m_actCancel->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Cancel")));
     m_btnAddFiles->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "&Add File(s) to Device...")));
     m_btnAddFolder->setText(actionText(QT_TRANSLATE_NOOP("tr_action_text", "Add F&older to Device...")));
+    if (m_docReload)
+        m_docReload->setText(tr("Try Again"));
 }
 
 QAbstractItemView *AppWidget::getCurrentView() const
@@ -490,6 +585,9 @@ void AppWidget::slot_appSelectChanged()
     updateHeaderCheckState();
     slot_setStateText();
     const QList<ZAppInfoItem *> items = selectedAppItems();
+    m_selectedIds.clear();
+    for (const ZAppInfoItem *item : items)
+        m_selectedIds << item->record.appId;
     if (items.isEmpty()) {
         slot_resetDocView();
         m_docModel->setCurrentApp(nullptr);
@@ -503,24 +601,59 @@ void AppWidget::slot_appSelectChanged()
 
 void AppWidget::showAppDetails(ZAppInfoItem *item)
 {
+    // The document model's reset fills the pane (fillDetails).
     m_docModel->setCurrentApp(item);
-    ui->label_appPic->setPixmap(QPixmap::fromImage(
-        item->record.icon.scaled(80, 80, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
-    ui->label_appName->setText(item->record.name);
-    ui->label_appCategory->setText(item->record.genre.toHtmlEscaped());
-    if (item->record.fileSharingEnabled) {
-        if (s_detailsNotShownYet) {
-            ui->details_frame->show();
-            s_detailsNotShownYet = false;
-            ui->droprise_pushButton->setChecked(true);
-            slot_showAppDetails(true);
-        }
-        ui->pushButton_add->setEnabled(true);
-    } else {
-        ui->pushButton_add->setEnabled(false);
+    if (item->record.fileSharingEnabled && s_detailsNotShownYet) {
+        ui->details_frame->show();
+        s_detailsNotShownYet = false;
+        ui->droprise_pushButton->setChecked(true);
+        slot_showAppDetails(true);
     }
-    for (int row = 0; row < m_docModel->rowCount(); ++row)
-        ui->docDetailsView->openPersistentEditor(m_docModel->index(row, DocModel::ColSize));
+}
+
+void AppWidget::fillDetails()
+{
+    ZAppInfoItem *item = m_docModel->currentApp();
+    if (item) {
+        // 80 × 80 on the screen, in the screen's pixels.
+        const qreal ratio = ui->label_appPic->devicePixelRatioF();
+        QImage picture = item->record.icon.scaled((QSizeF(80, 80) * ratio).toSize(), Qt::IgnoreAspectRatio,
+                                                  Qt::SmoothTransformation);
+        picture.setDevicePixelRatio(ratio);
+        ui->label_appPic->setPixmap(QPixmap::fromImage(picture));
+        ui->label_appName->setText(item->record.name);
+        ui->label_appCategory->setText(item->record.genre.toHtmlEscaped());
+        ui->pushButton_add->setEnabled(item->record.fileSharingEnabled);
+        for (int row = 0; row < m_docModel->rowCount(); ++row)
+            ui->docDetailsView->openPersistentEditor(m_docModel->index(row, DocModel::ColSize));
+    }
+    // The reset took the document selection along.
+    ui->delcheckedbt->setEnabled(m_appSelected && m_noDocSelected);
+    showDocumentState();
+}
+
+bool AppWidget::documentsUnknown() const
+{
+    const ZAppInfoItem *app = m_docModel->currentApp();
+    return app && app->record.fileSharingEnabled && app->record.documentsUnknown;
+}
+
+QString AppWidget::documentStateText() const
+{
+    return m_docState->isHidden() ? QString() : m_docStateLabel->text();
+}
+
+void AppWidget::showDocumentState()
+{
+    const bool unknown = documentsUnknown();
+    if (unknown) {
+        m_docStateLabel->setText(AppMessages::documentsUnreadable(m_docModel->currentApp()->record.name));
+        m_docReload->setEnabled(!m_loadTask || m_loadTask->status() == AppTask::STATUS_FINISHED);
+        ui->pushButton_save->setEnabled(false);
+        ui->pushButton_delete->setEnabled(false);
+    }
+    ui->docDetailsView->setVisible(!unknown);
+    m_docState->setVisible(unknown);
 }
 
 void AppWidget::slot_treeViewHeaderClicked(int section)
@@ -569,8 +702,9 @@ void AppWidget::slot_setStateText()
 void AppWidget::slot_docSelectChanged()
 {
     const int n = ui->docDetailsView->selectionModel()->selectedRows(0).size();
-    ui->pushButton_save->setEnabled(n >= 1);
-    ui->pushButton_delete->setEnabled(n >= 1);
+    // Saving and deleting name documents from the listing.
+    ui->pushButton_save->setEnabled(n >= 1 && !documentsUnknown());
+    ui->pushButton_delete->setEnabled(n >= 1 && !documentsUnknown());
     m_noDocSelected = n == 0;
     ui->delcheckedbt->setEnabled(m_appSelected && m_noDocSelected);
 }
@@ -616,6 +750,7 @@ void AppWidget::slot_taskFailed(AppTask *pTask)
 void AppWidget::slot_loadTaskCompleted()
 {
     ui->displayViewName->setText(tr("Apps"));
+    m_docReload->setEnabled(true);
 }
 
 void AppWidget::slot_appInstallOverwriteConfirm(bool *bOverwrite)
@@ -650,6 +785,7 @@ bool AppWidget::event(QEvent *event)
             ui->label_appName->setText(app->record.name);
             ui->label_appCategory->setText(app->record.genre.toHtmlEscaped());
         }
+        showDocumentState();
         retranslateActions();
         setupAccessibility();
         slot_setStateText();

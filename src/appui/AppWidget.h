@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QModelIndex>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -22,7 +24,9 @@ class FilterCtrl;
 class QAbstractItemView;
 class QAction;
 class QItemSelectionModel;
+class QLabel;
 class QMenu;
+class QPushButton;
 class ZAppInfoItem;
 class ZDocItemInfo;
 class stateLabel;
@@ -58,6 +62,12 @@ public:
     QList<ZDocItemInfo *> selectedDocItems() const;
     void setCurrentDisplayView(int view);
     void updateRBtnMenu();
+    // Reads the app list again (F5, and the documents pane's "Try Again"
+    // where the device would not list an app's documents); the selection
+    // stays on the apps the new list still has. Nothing while a load runs.
+    void reloadApps();
+    // The documents pane's text in the list's place; empty while the list shows.
+    QString documentStateText() const;
 
 signals:
     void signalLoadTaskCompleted();
@@ -101,6 +111,11 @@ private:
     void setupAccessibility();
     void retranslateActions();
     void showAppDetails(ZAppInfoItem *item);
+    void fillDetails();
+    void showDocumentState();
+    bool documentsUnknown() const;
+    void restoreSelection();
+    void setupDetailColumns();
     void setToggleImage(bool open);
     int selectedRowCount() const;
     void updateHeaderCheckState();
@@ -130,6 +145,11 @@ private:
     bool m_noDocSelected = true;
     QMenu *m_docMenu = nullptr;
     DocStatusDelegate *m_statusDelegate = nullptr;
+    QWidget *m_docState = nullptr;
+    QLabel *m_docStateLabel = nullptr;
+    QPushButton *m_docReload = nullptr;
+    QPointer<AppTask> m_loadTask;
+    QStringList m_selectedIds;   // bundle identifiers of the selected apps
     AppActions *m_actions = nullptr;
 
     static bool s_detailsNotShownYet;

@@ -2,13 +2,14 @@
 
 #include "DocModel.h"
 
+#include <QGuiApplication>
 #include <QHash>
 #include <QIcon>
 #include <QMimeDatabase>
 
 namespace {
 
-constexpr int kIconSize = 32;
+constexpr int kIconSize = 16;   // as the document view shows it
 
 } // namespace
 
@@ -26,7 +27,9 @@ QImage DocIconProvider::iconFor(const QString &fileName)
     static QHash<QString, QImage> cache;
     // By name only: the file is on the device, its contents are not here.
     const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-    const QString key = type.name();
+    // Drawn for the screens' highest pixel ratio, so that it is sharp at 200 %.
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const QString key = type.name() + QLatin1Char('@') + QString::number(ratio);
     auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return *it;
@@ -35,7 +38,7 @@ QImage DocIconProvider::iconFor(const QString &fileName)
         icon = QIcon::fromTheme(type.genericIconName());
     if (icon.isNull())
         icon = QIcon(QStringLiteral(":/images/doc-file.png"));
-    const QImage image = icon.pixmap(kIconSize, kIconSize).toImage();
+    const QImage image = icon.pixmap(QSize(kIconSize, kIconSize), ratio).toImage();
     cache.insert(key, image);
     return image;
 }

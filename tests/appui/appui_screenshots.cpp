@@ -5,7 +5,8 @@
 //
 // Files: icon-<scale>-<theme>.png and detail-<scale>-<theme>.png; the whole
 // apps page: page-icon-<scale>.png, page-detail-<scale>.png,
-// page-documents-<scale>.png (details pane open on a file-sharing app), and
+// page-documents-<scale>.png (details pane open on a file-sharing app),
+// page-documents-unread-<scale>.png (the device would not list them), and
 // the name-conflict dialog: conflict-<scale>.png.
 
 #include "DarkPalette.h"
@@ -66,6 +67,12 @@ bool shootPage(DemoPage &page, const QString &folder, const QString &scale)
     for (int i = 0; i < 50 && widget.docModel()->rowCount() == 0; ++i)
         QTest::qWait(100);
     ok = save(&widget, QStringLiteral("%1/page-documents-%2.png").arg(folder, scale)) && ok;
+    page.device().fault(0, "com.apple.mobile.house_arrest", "error", "InstallationLookupFailed");
+    widget.reloadApps();
+    for (int i = 0; i < 100 && widget.documentStateText().isEmpty(); ++i)
+        QTest::qWait(100);
+    ok = save(&widget, QStringLiteral("%1/page-documents-unread-%2.png").arg(folder, scale)) && ok;
+    page.device().deviceCtl(0, "clear-faults");
 
     ReplaceDlg conflict;
     conflict.setFileName(QStringLiteral("Pocket Notes 4.2.1.ipa"));

@@ -33,6 +33,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -165,6 +166,33 @@ private slots:
         QVERIFY(ui()->pushButton_save->isEnabled() && ui()->pushButton_delete->isEnabled());
         ui()->docDetailsView->selectionModel()->clearSelection();
         QVERIFY(ui()->delcheckedbt->isEnabled());
+
+        // Documents the device would not list are not an empty list: the
+        // pane says so in the list's place and nothing can be saved or
+        // deleted; a reload keeps the app shown, and once the device answers
+        // again, Try Again brings the list back.
+        QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "error", "InstallationLookupFailed"));
+        select({QStringLiteral("Pocket Notes")});
+        m_page->reloadApps();
+        const QString unreadable = AppMessages::documentsUnreadable(QStringLiteral("Pocket Notes"));
+        QTRY_COMPARE(m_page->documentStateText(), unreadable);
+        QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
+        QVERIFY(ui()->docDetailsView->isHidden());
+        QCOMPARE(docs->rowCount(), 0);
+        QVERIFY(!ui()->pushButton_save->isEnabled() && !ui()->pushButton_delete->isEnabled());
+        QVERIFY(ui()->pushButton_add->isEnabled());
+        auto *tryAgain = m_page->findChild<QPushButton *>(QStringLiteral("docReloadButton"));
+        QVERIFY(tryAgain);
+        QTRY_VERIFY(tryAgain->isEnabled());
+        QVERIFY(m_device->deviceCtl(0, "clear-faults"));
+        tryAgain->click();
+        QTRY_COMPARE(docs->rowCount(), 3);
+        QVERIFY(m_page->documentStateText().isEmpty());
+        QVERIFY(!ui()->docDetailsView->isHidden());
+        QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
+        ui()->docDetailsView->selectionModel()->select(docs->index(0, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(ui()->pushButton_save->isEnabled() && ui()->pushButton_delete->isEnabled());
     }
 
     void loadFilterViewsAndSelection()

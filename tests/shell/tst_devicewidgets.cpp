@@ -205,7 +205,8 @@ void TestDeviceWidgets::summaryShowsModelStorageAndBattery()
     shown.clear();
     panel.showDevice(record(1));
     panel.showDevice(record(0));
-    QCOMPARE(model->text(), QStringLiteral("iPhone 5s"));
+    // The type ("iPhone 5S") names this model already: no second row says it.
+    QVERIFY(model->isHidden());
     QVERIFY(shown.wait());
     QVERIFY2(storage->text().contains(locale.formattedDataSize(qint64(fixture->profile(0).freeBytes), 1,
                                                                QLocale::DataSizeTraditionalFormat)),

@@ -206,7 +206,7 @@ int CliCommands::list(CliSession &session)
             const AppInfoItem &record = model->itemAt(row)->record;
             array.append(CliJson::app(record));
             if (record.documentsUnknown) {
-                err(documentsUnreadable(record.name));
+                err(AppMessages::documentsUnreadable(record.name));
                 ++unknown;
             }
         }
@@ -224,11 +224,6 @@ int CliCommands::list(CliSession &session)
         outFields(cells);
     }
     return Ok;
-}
-
-QString CliCommands::documentsUnreadable(const QString &appName)
-{
-    return QStringLiteral("The documents of the app \"%1\" could not be read from your device.").arg(appName);
 }
 
 bool CliCommands::checkFiles(const QString &deviceId, const QStringList &files)
@@ -369,7 +364,7 @@ int CliCommands::docs(CliSession &session)
     }
     // Without a listing, no document can be named, and none is missing.
     if (app->record.documentsUnknown && m_o.docsAction != QLatin1String("add")) {
-        err(documentsUnreadable(app->record.name));
+        err(AppMessages::documentsUnreadable(app->record.name));
         return Failed;
     }
     DocModel *model = session.docModel();

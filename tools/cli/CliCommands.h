@@ -36,8 +36,6 @@ private:
     // The apps named by the operands, or an empty list after a message.
     QList<ZAppInfoItem *> appsNamed(CliSession &session, const QStringList &ids);
     QList<ZDocItemInfo *> docsNamed(CliSession &session, const QStringList &names);
-    // The message for an app whose documents the device would not list.
-    static QString documentsUnreadable(const QString &appName);
     // Readable local files, and room for them on the device.
     bool checkFiles(const QString &deviceId, const QStringList &files);
     bool makeFolder(const QString &dir);

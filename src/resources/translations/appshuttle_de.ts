@@ -66,6 +66,10 @@
         <source>including documents</source>
         <translation>mit Dokumenten</translation>
     </message>
+    <message>
+        <source>The documents of the app &quot;%1&quot; could not be read from your device.</source>
+        <translation>Die Dokumente der App „%1“ konnten nicht von Ihrem Gerät gelesen werden.</translation>
+    </message>
 </context>
 <context>
     <name>AppModel</name>
@@ -267,6 +271,10 @@
     <message>
         <source>The file &quot;%1&quot; has existed on your device. Do you want to replace it?</source>
         <translation>Die Datei „%1“ ist auf Ihrem Gerät bereits vorhanden. Möchten Sie sie ersetzen?</translation>
+    </message>
+    <message>
+        <source>Try Again</source>
+        <translation>Erneut versuchen</translation>
     </message>
 </context>
 <context>

@@ -133,11 +133,19 @@ void ScreenshotTour::step()
         if (m_waited < 6)
             return again();
         save(QStringLiteral("apps-details.png"));
+        // The same at the size a first start opens with.
+        m_window->resize(m_window->defaultSize());
+        return next();
+    case 5:
+        if (m_waited < 2)
+            return again();
+        save(QStringLiteral("apps-default-size.png"));
+        m_window->resize(1180, 760);
         // A transfer in progress: a package installing slowly.
         m_slowDown();
         phone->slot_dragAddApptoDev({m_packages + QStringLiteral("/Sample iPhone App.ipa")});
         return next();
-    case 5: {
+    case 6: {
         QProgressBar *bar = m_window->transferProgressBar();
         // Visible, and a little way in where the device reports it.
         if (!bar->isVisible() || (bar->value() < 1 && m_waited < 24))

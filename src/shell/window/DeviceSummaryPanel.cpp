@@ -84,6 +84,7 @@ void DeviceSummaryPanel::showDevice(const IPodDeviceInfo &device)
     m_deviceId = device.identifier();
     m_productType = device.productType().left(kMaxDeviceText);
     m_marketingName = DeviceModelNames::marketingName(m_productType);
+    m_typeName = QString::fromUtf8(device.typeName().left(kMaxDeviceText));
     showModel();
     iosLabel->setText(QString::fromUtf8(device.firmwareVersion().left(kMaxDeviceText)));
     m_statusKnown = false;
@@ -93,7 +94,11 @@ void DeviceSummaryPanel::showDevice(const IPodDeviceInfo &device)
 
 void DeviceSummaryPanel::showModel()
 {
-    const QString text = m_marketingName.isEmpty() ? QString::fromUtf8(m_productType) : m_marketingName;
+    QString text = m_marketingName.isEmpty() ? QString::fromUtf8(m_productType) : m_marketingName;
+    // The type above often names the model already ("iPhone 5S"): the row
+    // shows only a model that says more than the type.
+    if (text.compare(m_typeName, Qt::CaseInsensitive) == 0)
+        text.clear();
     modelLabel->setText(text);
     modelLabel->setVisible(!text.isEmpty());
     captions[RowModel]->setVisible(!text.isEmpty());
@@ -145,6 +150,7 @@ void DeviceSummaryPanel::clear()
     m_deviceId.clear();
     m_productType.clear();
     m_marketingName.clear();
+    m_typeName.clear();
     showModel();
     iosLabel->clear();
     m_statusKnown = false;

@@ -12,7 +12,7 @@ class QLabel;
 class QProgressBar;
 
 // The summary page's rows below type and serial number: the model's
-// marketing name, the iOS version, storage as a bar with used and free
+// marketing name where it says more than the type, the iOS version, storage as a bar with used and free
 // space, and the battery level where the device reports it. Storage and
 // battery are read off the GUI thread each time a device is shown.
 class DeviceSummaryPanel : public QWidget
@@ -59,6 +59,7 @@ private:
     QByteArray m_deviceId;
     QByteArray m_productType;
     QString m_marketingName;
+    QString m_typeName;
     bool m_statusKnown = false;
     DeviceStatus m_status;
 };
