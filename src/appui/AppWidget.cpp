@@ -160,6 +160,13 @@ void AppWidget::setupAppSide()
     connect(m_appModel, &QAbstractItemModel::dataChanged, m_proxyModel, &AppProxyModel::slot_modelRowChange);
     // A reload replaces the rows and, with them, the selection.
     connect(m_appModel, &QAbstractItemModel::modelReset, this, &AppWidget::restoreSelection);
+    // Icon, name and genre of the shown app may come after the list.
+    connect(m_appModel, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        const ZAppInfoItem *shown = m_docModel ? m_docModel->currentApp() : nullptr;
+        const int row = shown ? m_appModel->rowOf(shown) : -1;
+        if (row >= first.row() && row <= last.row())
+            showAppSummary(shown);
+    });
 
     m_selection = new QItemSelectionModel(m_proxyModel, this);
     ui->listView->setSelectionModel(m_selection);
@@ -615,14 +622,7 @@ void AppWidget::fillDetails()
 {
     ZAppInfoItem *item = m_docModel->currentApp();
     if (item) {
-        // 80 × 80 on the screen, in the screen's pixels.
-        const qreal ratio = ui->label_appPic->devicePixelRatioF();
-        QImage picture = item->record.icon.scaled((QSizeF(80, 80) * ratio).toSize(), Qt::IgnoreAspectRatio,
-                                                  Qt::SmoothTransformation);
-        picture.setDevicePixelRatio(ratio);
-        ui->label_appPic->setPixmap(QPixmap::fromImage(picture));
-        ui->label_appName->setText(item->record.name);
-        ui->label_appCategory->setText(item->record.genre.toHtmlEscaped());
+        showAppSummary(item);
         ui->pushButton_add->setEnabled(item->record.fileSharingEnabled);
         for (int row = 0; row < m_docModel->rowCount(); ++row)
             ui->docDetailsView->openPersistentEditor(m_docModel->index(row, DocModel::ColSize));
@@ -630,6 +630,15 @@ void AppWidget::fillDetails()
     // The reset took the document selection along.
     ui->delcheckedbt->setEnabled(m_appSelected && m_noDocSelected);
     showDocumentState();
+}
+
+void AppWidget::showAppSummary(const ZAppInfoItem *item)
+{
+    // The views' own 80 × 80 icon, made for the screen's density; none
+    // until the device's icon is in.
+    ui->label_appPic->setPixmap(item->iconCache.decoration(item->record).value<QPixmap>());
+    ui->label_appName->setText(item->record.name);
+    ui->label_appCategory->setText(item->record.genre.toHtmlEscaped());
 }
 
 bool AppWidget::documentsUnknown() const
@@ -781,10 +790,8 @@ bool AppWidget::event(QEvent *event)
             ui->displayViewName->setText(tr("Apps"));
             m_filter->setPlaceholderText(tr("Search Apps"));
         }
-        if (ZAppInfoItem *app = m_docModel->currentApp()) {
-            ui->label_appName->setText(app->record.name);
-            ui->label_appCategory->setText(app->record.genre.toHtmlEscaped());
-        }
+        if (ZAppInfoItem *app = m_docModel->currentApp())
+            showAppSummary(app);
         showDocumentState();
         retranslateActions();
         setupAccessibility();

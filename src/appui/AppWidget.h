@@ -112,6 +112,7 @@ private:
     void retranslateActions();
     void showAppDetails(ZAppInfoItem *item);
     void fillDetails();
+    void showAppSummary(const ZAppInfoItem *item);
     void showDocumentState();
     bool documentsUnknown() const;
     void restoreSelection();

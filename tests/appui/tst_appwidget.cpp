@@ -149,6 +149,7 @@ private slots:
         QVERIFY(!ui()->details_frame->isHidden());
         QVERIFY(ui()->droprise_pushButton->isChecked());
         QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
+        QTRY_VERIFY(!ui()->label_appPic->pixmap().isNull());
         QVERIFY(ui()->pushButton_add->isEnabled());
         DocModel *docs = m_page->docModel();
         QTRY_COMPARE(docs->rowCount(), 3);
@@ -177,6 +178,7 @@ private slots:
         const QString unreadable = AppMessages::documentsUnreadable(QStringLiteral("Pocket Notes"));
         QTRY_COMPARE(m_page->documentStateText(), unreadable);
         QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
+        QTRY_VERIFY(!ui()->label_appPic->pixmap().isNull());   // the icon comes after the list
         QVERIFY(ui()->docDetailsView->isHidden());
         QCOMPARE(docs->rowCount(), 0);
         QVERIFY(!ui()->pushButton_save->isEnabled() && !ui()->pushButton_delete->isEnabled());
