@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -38,6 +39,24 @@ namespace {
 QString actionText(const char *text)
 {
     return QCoreApplication::translate("tr_action_text", text);
+}
+
+// One of our monochrome tool images (and its @2x form) in the given colour,
+// so that an enabled button reads as enabled in light and dark palettes.
+QIcon tintedIcon(const QString &path, const QColor &color)
+{
+    QIcon icon;
+    for (const QString &file : {path, path.chopped(4) + QStringLiteral("@2x.png")}) {
+        QPixmap pixmap(file);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), color);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace
@@ -222,10 +241,10 @@ void AppWidget::setupDetailColumns()
         int width = 90;
         switch (column) {
         case AppModel::ColName: width = qMax(160, 22 * character); break;
-        case AppModel::ColPurchaseAccount: width = qMax(160, 24 * character); break;
+        case AppModel::ColPurchaseAccount: width = qMax(160, 27 * character); break;
         case AppModel::ColPurchaseDate:
         case AppModel::ColReleaseDate: width = fits("0000-00-00"); break;
-        case AppModel::ColGenre: width = 17 * character; break;
+        case AppModel::ColGenre: width = 20 * character; break;
         case AppModel::ColAppSize:
         case AppModel::ColDocumentSize: width = fits("000.00 MB"); break;
         case AppModel::ColVersion: width = fits("00.00.00"); break;
@@ -285,8 +304,19 @@ void AppWidget::setupButtons()
     ui->addtoipodbt->setPopupMode(QToolButton::MenuButtonPopup);
     connect(ui->addtoipodbt, &QToolButton::clicked, this, &AppWidget::slot_addApptoDev);
 
-    // Icons from the desktop's theme, our own where it has none; the names
-    // are in the tool tips and the accessible names.
+    setButtonIcons();
+    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt}) {
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(22, 22));
+        button->setAutoRaise(true);
+    }
+}
+
+void AppWidget::setButtonIcons()
+{
+    // Icons from the desktop's theme, our own in the palette's button text
+    // colour where it has none; the names are in the tool tips and the
+    // accessible names.
     const struct { QAbstractButton *button; const char *themeName; const char *ownImage; } icons[] = {
         {ui->exportcheckedtolocalbt, "document-save", ":/images/tool-save.png"},
         {ui->addcheckedtoitunesbt, "multimedia-player", ":/images/tool-itunes.png"},
@@ -295,12 +325,9 @@ void AppWidget::setupButtons()
         {ui->treeView_pushButton, "view-list-details", ":/images/view-details.png"},
         {ui->listView_pushButton, "view-list-icons", ":/images/view-icons.png"},
     };
-    for (const auto &icon : icons)
-        icon.button->setIcon(QIcon::fromTheme(QLatin1String(icon.themeName), QIcon(QLatin1String(icon.ownImage))));
-    for (QToolButton *button : {ui->exportcheckedtolocalbt, ui->addcheckedtoitunesbt, ui->addtoipodbt, ui->delcheckedbt}) {
-        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        button->setIconSize(QSize(22, 22));
-        button->setAutoRaise(true);
+    for (const auto &icon : icons) {
+        const QIcon own = tintedIcon(QLatin1String(icon.ownImage), palette().color(QPalette::ButtonText));
+        icon.button->setIcon(QIcon::fromTheme(QLatin1String(icon.themeName), own));
     }
 }
 
@@ -784,6 +811,8 @@ void AppWidget::slot_cancelTasks()
 
 bool AppWidget::event(QEvent *event)
 {
+    if (event->type() == QEvent::PaletteChange && ui)
+        setButtonIcons();
     if (event->type() == QEvent::LanguageChange && ui) {
         ui->retranslateUi(this);
         if (getCurrentView()) {

@@ -108,6 +108,7 @@ private:
     void setupAppSide();
     void setupDocSide();
     void setupButtons();
+    void setButtonIcons();
     void setupAccessibility();
     void retranslateActions();
     void showAppDetails(ZAppInfoItem *item);

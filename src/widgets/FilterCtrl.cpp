@@ -66,6 +66,9 @@ FilterCtrl::~FilterCtrl()
 void FilterCtrl::setPlaceholderText(const QString &text)
 {
     lineFilter->setPlaceholderText(text);
+    // The hint stays whole however narrow the page gets.
+    const QFontMetrics metrics = lineFilter->fontMetrics();
+    lineFilter->setMinimumWidth(metrics.horizontalAdvance(text) + 4 * metrics.averageCharWidth());
     lineFilter->setToolTip(text);
     lineFilter->setAccessibleName(text);
 }
