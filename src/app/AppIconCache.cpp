@@ -8,7 +8,7 @@
 QVariant AppIconCache::decoration(const AppInfoItem &record) const
 {
     if (record.iconPng.isEmpty())
-        return decoration(record.icon);
+        return QVariant();
     // Copies of a record share their bytes: the same data pointer is the
     // same icon, and a new icon brings new bytes.
     const bool same = m_png.constData() == record.iconPng.constData() && m_png.size() == record.iconPng.size();
@@ -28,13 +28,6 @@ QVariant AppIconCache::decoration(const AppInfoItem &record) const
         return scaled(icon, icon.cacheKey());
     }
     return scaled(QImage(), m_sourceKey);
-}
-
-QVariant AppIconCache::decoration(const QImage &icon) const
-{
-    if (icon.isNull())
-        return QVariant();
-    return scaled(icon, icon.cacheKey());
 }
 
 QVariant AppIconCache::scaled(const QImage &icon, qint64 key) const

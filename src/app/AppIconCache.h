@@ -18,9 +18,9 @@ class AppIconCache
 public:
     static constexpr int kSide = 80;
 
-    // The record's PNG bytes when it has them, else its decoded icon.
+    // The record's PNG bytes as drawn; empty when it has none or they do
+    // not decode.
     QVariant decoration(const AppInfoItem &record) const;
-    QVariant decoration(const QImage &icon) const;
 
 private:
     QVariant scaled(const QImage &icon, qint64 key) const;

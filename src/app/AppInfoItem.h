@@ -3,7 +3,6 @@
 #include "DocItemInfo.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QMetaType>
@@ -23,8 +22,7 @@ struct AppInfoItem
     quint64 documentSize = 0;
     qint64 releaseDate = 0;
     qint64 purchaseDate = 0;
-    QImage icon;        // a decoded icon (tests, the icon view's benchmark)
-    QByteArray iconPng; // the device's icon, decoded only when a view draws it
+    QByteArray iconPng; // the device's icon as PNG, decoded only when a view draws it
     bool fileSharingEnabled = false;
     bool documentsUnknown = false;   // the documents could not be listed
     QList<DocItemInfo> documents;

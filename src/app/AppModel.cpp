@@ -5,24 +5,12 @@
 #include "AppTaskCtrl.h"
 #include "AppTaskManager.h"
 #include "DiagLog.h"
+#include "ModelDecorations.h"
 #include "ZAppInfoItem.h"
 
 #include <QDateTime>
-#include <QGuiApplication>
-#include <QIcon>
 
 #include <algorithm>
-
-namespace {
-
-// Pixmaps and icons need a GUI application; the command-line front end
-// runs the same model in a QCoreApplication and gets plain images.
-bool guiApplication()
-{
-    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
-}
-
-} // namespace
 
 AppModel::AppModel(AppHandler *handler, QObject *parent) : QAbstractItemModel(parent), m_handler(handler)
 {
@@ -76,10 +64,12 @@ QVariant AppModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return displayRoleData(index);
-    case Qt::DecorationRole:
-        if (index.column() != ColCheck)
+    case Qt::DecorationRole: {
+        const ModelDecorations *decorations = ModelDecorations::installed();
+        if (index.column() != ColCheck || !decorations)
             return QVariant();
-        return item->iconCache.decoration(item->record);
+        return decorations->appIcon(*item);
+    }
     case Qt::CheckStateRole:
         if (index.column() != ColCheck)
             return QVariant();
@@ -155,9 +145,10 @@ QVariant AppModel::headerData(int section, Qt::Orientation, int role) const
     }
     if (role == Qt::DecorationRole && section == ColCheck) {
         const QString path = headerIconPath(m_headerCheckState);
-        if (path.isEmpty() || !guiApplication())
+        const ModelDecorations *decorations = ModelDecorations::installed();
+        if (path.isEmpty() || !decorations)
             return QVariant();
-        return QIcon(path);
+        return decorations->headerIcon(path);
     }
     return QVariant();
 }

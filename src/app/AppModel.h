@@ -19,8 +19,8 @@ class ZAppInfoItem;
 // worker thread); creates the tasks the apps page asks for and turns their
 // ends into row updates, taskFailed and loadTaskCompleted. Owns its records,
 // including the placeholders of installs whose app is not there yet.
-// Creates pixmaps and icons only when a GUI application asks for a
-// decoration, so it also serves a QCoreApplication.
+// Decorations come from ModelDecorations, so the model itself needs only
+// Qt Core and also serves the command-line front end.
 class AppModel : public QAbstractItemModel
 {
     Q_OBJECT

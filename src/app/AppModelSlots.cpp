@@ -107,7 +107,6 @@ void AppModel::slot_data_itemchanged(AppInfoItem item, DATACHANGED_REASON reason
         refreshRow(row, ColDocumentSize, ColDocumentSize);
     } else if (reason == ICON_CHANGED) {
         found->record.iconPng = item.iconPng;
-        found->record.icon = item.icon;
         refreshRow(row, ColCheck, ColCheck);
     } else if (reason == INFO_CHANGED) {
         AppInfoItem &r = found->record;

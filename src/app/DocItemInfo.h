@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QDateTime>
-#include <QImage>
 #include <QMetaType>
 #include <QString>
 
-// One shared document of an app, passed by value between threads.
-// The icon is left null by the app service: file-type icons are a matter of
-// the user interface thread, which derives them from the name.
+// One shared document of an app, passed by value between threads. It has no
+// icon: file-type icons are a matter of the user interface thread, which
+// derives them from the name (ModelDecorations).
 struct DocItemInfo
 {
     QString path;             // "<device id>/Documents/<name>": identifies the document
@@ -16,7 +15,6 @@ struct DocItemInfo
     QDateTime modifiedTime;
     QDateTime createdTime;
     int isFile = 0;           // non-zero for a file: only then is the size shown
-    QImage icon;
 };
 
 Q_DECLARE_METATYPE(DocItemInfo)

@@ -6,17 +6,15 @@
 #include "AppTaskManager.h"
 #include "DiagLog.h"
 #include "ExportDoctoPCTask.h"
+#include "ModelDecorations.h"
 #include "ZAppInfoItem.h"
 #include "ZDocItemInfo.h"
-
-#include <QGuiApplication>
-#include <QPixmap>
 
 #include <algorithm>
 
 namespace {
 
-DocModel::IconProvider &iconProvider()
+DocModel::IconProvider &provider()
 {
     static DocModel::IconProvider provider;
     return provider;
@@ -26,7 +24,12 @@ DocModel::IconProvider &iconProvider()
 
 void DocModel::setIconProvider(IconProvider provider)
 {
-    iconProvider() = std::move(provider);
+    ::provider() = std::move(provider);
+}
+
+const DocModel::IconProvider &DocModel::iconProvider()
+{
+    return provider();
 }
 
 DocModel::DocModel(AppModel *appModel, QObject *parent) : QAbstractItemModel(parent), m_appModel(appModel)
@@ -74,14 +77,6 @@ int DocModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-const QImage &DocModel::iconOf(ZDocItemInfo *item) const
-{
-    // Derived once per document, on the GUI thread, from the name.
-    if (item->record.icon.isNull() && iconProvider())
-        item->record.icon = iconProvider()(item->record.name);
-    return item->record.icon;
-}
-
 QVariant DocModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.model() != this)
@@ -99,19 +94,10 @@ QVariant DocModel::data(const QModelIndex &index, int role) const
             return AppModel::sizeText(quint64(qMax<qint64>(r.size, 0)));
         return QVariant();
     case Qt::DecorationRole: {
-        if (column != ColIcon)
+        const ModelDecorations *decorations = ModelDecorations::installed();
+        if (column != ColIcon || !decorations)
             return QVariant();
-        const QImage &icon = iconOf(item);
-        if (icon.isNull())
-            return QVariant();
-        // 16 × 16 in the view, in as many pixels as the image's pixel ratio gives.
-        const qreal ratio = qMax<qreal>(1, icon.devicePixelRatio());
-        const QSize pixels = (QSizeF(16, 16) * ratio).toSize();
-        QImage scaled = icon.size() == pixels ? icon : icon.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        scaled.setDevicePixelRatio(ratio);
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-            return QPixmap::fromImage(scaled);
-        return scaled;
+        return decorations->documentIcon(*item);
     }
     case Qt::ToolTipRole:
         return column == ColName ? QVariant(r.name) : QVariant();

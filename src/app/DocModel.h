@@ -5,7 +5,6 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
-#include <QImage>
 #include <QList>
 #include <QModelIndexList>
 
@@ -13,6 +12,7 @@
 
 class AppHandler;
 class AppModel;
+class QImage;
 class ZAppInfoItem;
 class ZDocItemInfo;
 
@@ -28,10 +28,11 @@ public:
     enum Column { ColIcon, ColName, ColModified, ColSize, ColumnCount };
     enum Role { TaskStateRole = 33, TaskProgressRole = 34, ItemRole = 35 };
 
-    // File-type icons need the widget layer (QFileIconProvider); the GUI
-    // sets this once. Without it documents show no icon.
+    // File-type icons need the widget layer; the GUI sets this once and its
+    // decorations (ModelDecorations) call it. Without it documents show no icon.
     using IconProvider = std::function<QImage(const QString &fileName)>;
     static void setIconProvider(IconProvider provider);
+    static const IconProvider &iconProvider();
 
     DocModel(AppModel *appModel, QObject *parent = nullptr);
     ~DocModel() override;
@@ -73,7 +74,6 @@ private:
     bool isCurrent(const QString &appId) const;
     static bool lessThan(const ZDocItemInfo *a, const ZDocItemInfo *b);
     static int indexByPath(const DocList &list, const QString &path);
-    const QImage &iconOf(ZDocItemInfo *item) const;
     void refreshRow(int row, int lastColumn = ColumnCount - 1);
     // Replaces the list with the app's documents (unless a task works on one).
     void rebuild(DocList &list, const AppInfoItem &app);

@@ -80,19 +80,20 @@ void DocModel::slot_docChanged(AppInfoItem *pAppItem, DATACHANGED_REASON reason,
     const int position = indexByPath(*it, docItem.path);
     if (position < 0)
         return;
-    DocItemInfo &r = it->at(position)->record;
+    ZDocItemInfo *doc = it->at(position);
+    DocItemInfo &r = doc->record;
     int first = 0;
     int last = ColumnCount - 1;
     switch (reason) {
     case DOC_ALL_CHANGED:
-        r.icon = docItem.icon;
+        doc->icon.reset();
         r.name = docItem.name;
         r.modifiedTime = docItem.modifiedTime;
         r.createdTime = docItem.createdTime;
         r.size = docItem.size;
         break;
     case DOC_ICON_CHANGED:
-        r.icon = docItem.icon;
+        doc->icon.reset();
         first = last = ColIcon;
         break;
     case DOC_NAME_CHANGED:

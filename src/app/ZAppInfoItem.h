@@ -1,11 +1,13 @@
 #pragma once
 
-#include "AppIconCache.h"
 #include "AppInfoItem.h"
 
 #include <QList>
 #include <QObject>
 
+#include <memory>
+
+class AppIconCache;
 class AppTask;
 
 // An app record inside the models, with the tasks working on it (weak: the
@@ -17,8 +19,9 @@ public:
     ZAppInfoItem() = default;
 
     AppInfoItem record;
-    // The icon as views draw it, made from record.icon on first use.
-    AppIconCache iconCache;
+    // The icon as views draw it, made from record.iconPng on first use by
+    // the GUI side's decorations (ModelDecorations); empty until then.
+    mutable std::shared_ptr<AppIconCache> iconCache;
 
     const QList<AppTask *> &associatedTasks() const { return m_tasks; }
     // Adds the task unless that very pointer is there already (logged).

@@ -14,6 +14,7 @@
 #include "DocModel.h"
 #include "DocStatusDelegate.h"
 #include "FilterCtrl.h"
+#include "ModelDecorations.h"
 #include "TulSkin.h"
 #include "ZAppInfoItem.h"
 #include "ZDocItemInfo.h"
@@ -663,7 +664,8 @@ void AppWidget::showAppSummary(const ZAppInfoItem *item)
 {
     // The views' own 80 × 80 icon, made for the screen's density; none
     // until the device's icon is in.
-    ui->label_appPic->setPixmap(item->iconCache.decoration(item->record).value<QPixmap>());
+    const ModelDecorations *decorations = ModelDecorations::installed();
+    ui->label_appPic->setPixmap(decorations ? decorations->appIcon(*item).value<QPixmap>() : QPixmap());
     ui->label_appName->setText(item->record.name);
     ui->label_appCategory->setText(item->record.genre.toHtmlEscaped());
 }

@@ -2,6 +2,7 @@
 // worker thread would send them, and the end of tasks' lives.
 
 #include "AppHandler.h"
+#include "AppIconCache.h"
 #include "AppModel.h"
 #include "AppProxyModel.h"
 #include "AppTaskCtrl.h"
@@ -12,17 +13,28 @@
 #include "ZDocItemInfo.h"
 
 #include <QAbstractItemModelTester>
+#include <QBuffer>
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <QBuffer>
-
 #include <memory>
 
 namespace {
+
+// A plain icon as the device sends it: PNG bytes.
+QByteArray iconPng(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
 
 AppInfoItem app(const QString &appId, const QString &name, quint64 appSize = 0, const QString &genre = QString())
 {
@@ -140,8 +152,7 @@ private slots:
     void headerFlagsChecksAndIcons()
     {
         AppInfoItem item = app(QStringLiteral("com.a"), QStringLiteral("A"));
-        item.icon = QImage(120, 60, QImage::Format_ARGB32);
-        item.icon.fill(Qt::red);
+        item.iconPng = iconPng(120, 60);
         load({item, app(QStringLiteral("com.b"), QStringLiteral("B"))});
 
         QVERIFY(!m_model->headerData(0, Qt::Horizontal).isValid());
@@ -238,11 +249,7 @@ private slots:
               app(QStringLiteral("com.c"), QStringLiteral("C"))});
         QSignalSpy changed(m_model.get(), &QAbstractItemModel::dataChanged);
         AppInfoItem b = app(QStringLiteral("com.b"), QStringLiteral("Home B"));
-        QImage red(120, 60, QImage::Format_ARGB32);
-        red.fill(Qt::red);
-        QBuffer buffer(&b.iconPng);
-        buffer.open(QIODevice::WriteOnly);
-        QVERIFY(red.save(&buffer, "PNG"));
+        b.iconPng = iconPng(120, 60);
         QVERIFY(!m_model->index(1, 0).data(Qt::DecorationRole).isValid());
         emit m_handler->data_itemchanged(b, ICON_CHANGED);
         QCOMPARE(changed.count(), 1);
@@ -321,7 +328,7 @@ private slots:
         AppInfoItem small = app(QStringLiteral("com.b.small"), QStringLiteral("beta"), 900 * 1024, QStringLiteral("Music"));
         AppInfoItem big = app(QStringLiteral("com.a.big"), QStringLiteral("Alpha"), 2 << 20, QStringLiteral("Games"));
         AppInfoItem mid = app(QStringLiteral("com.c.mid"), QStringLiteral("gamma"), 1 << 20, QStringLiteral("Music"));
-        big.icon = QImage(10, 10, QImage::Format_ARGB32);
+        big.iconPng = iconPng(10, 10);
         load({small, big, mid});
         AppProxyModel proxy;
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
