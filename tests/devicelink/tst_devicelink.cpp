@@ -105,6 +105,7 @@ class TestDeviceLink : public QObject
     VDeviceProfile m_phone;
     VDeviceProfile m_pad;
     std::string m_id;
+    std::string m_udid;   // the iPhone's, for ctl commands
 
     std::string ctl(std::vector<std::string> args)
     {
@@ -118,6 +119,8 @@ class TestDeviceLink : public QObject
         g_events.initThread = std::this_thread::get_id();
         return DVPT_Init(onChange, "/tmp/", "", 0, onPasscode, 1) == 0;
     }
+    // Starts the device link and waits for the iPhone; its identifier goes to m_id.
+    bool arrive() { return startScanning() && g_events.waitChange(1, &m_id); }
     QString mediaFile(const QString &relative) const { return m_fixture->mediaDir(0) + QLatin1Char('/') + relative; }
 
 private slots:
@@ -128,29 +131,27 @@ private slots:
         QVERIFY2(m_fixture->ok(), qPrintable(m_fixture->error()));
         m_phone = m_fixture->profile(0);
         m_pad = VDeviceFolder::defaultProfile(1);
+        m_udid = m_phone.udid.toStdString();
         DVPT_SetServiceTimeout(3000);
     }
     void cleanup() { m_fixture.reset(); }
 
     void arrivalValuesAndFamilies()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         QCOMPARE(QString::fromStdString(m_id), QStringLiteral("1-") + m_phone.udid);
         QVERIFY(!g_events.callbackOnInitThread);
 
+        // Model, ProductIdentifier and DeviceIdentifier: what the device record
+        // asks by names lockdown does not know.
+        const std::pair<const char *, QString> expected[] {{"DeviceName", m_phone.name}, {"ProductVersion", m_phone.productVersion},
+                                                         {"Model", m_phone.productType}, {"ProductIdentifier", QStringLiteral("12A8")},
+                                                         {"DeviceIdentifier", m_phone.udid}};
         char buffer[256];
-        QCOMPARE(DVPT_GetValue("DeviceName", buffer, 256, m_id.c_str()), 0);
-        QCOMPARE(QString::fromUtf8(buffer), m_phone.name);
-        QCOMPARE(DVPT_GetValue("ProductVersion", buffer, 256, m_id.c_str()), 0);
-        QCOMPARE(QString::fromUtf8(buffer), m_phone.productVersion);
-        // What the device record asks by names lockdown does not know.
-        QCOMPARE(DVPT_GetValue("Model", buffer, 256, m_id.c_str()), 0);
-        QCOMPARE(QString::fromUtf8(buffer), m_phone.productType);
-        QCOMPARE(DVPT_GetValue("ProductIdentifier", buffer, 256, m_id.c_str()), 0);
-        QCOMPARE(QByteArray(buffer), QByteArray("12A8"));
-        QCOMPARE(DVPT_GetValue("DeviceIdentifier", buffer, 256, m_id.c_str()), 0);
-        QCOMPARE(QString::fromUtf8(buffer), m_phone.udid);
+        for (const auto &[key, value] : expected) {
+            QCOMPARE(DVPT_GetValue(key, buffer, 256, m_id.c_str()), 0);
+            QCOMPARE(QString::fromUtf8(buffer), value);
+        }
         char tiny[4];
         QCOMPARE(DVPT_GetValue("DeviceName", tiny, 4, m_id.c_str()), 0);
         QCOMPARE(QByteArray(tiny), m_phone.name.toUtf8().left(3));
@@ -176,7 +177,7 @@ private slots:
         QCOMPARE(QByteArray(families.data()), QByteArray("1"));
     }
 
-    void attachDetachAndTwoDevices()
+    void attachDetachReplugAndTwoDevices()
     {
         QString error;
         QVERIFY(VDeviceFolder::create(m_fixture->stateDir(), m_pad, &error));
@@ -193,7 +194,7 @@ private slots:
         QCOMPARE(zorn_dvpt_get_device_info(padId.c_str(), families, sizeof families), 0);
         QCOMPARE(QByteArray(families), QByteArray("1,2"));
 
-        ctl({"detach", m_phone.udid.toStdString()});
+        ctl({"detach", m_udid});
         std::string gone;
         QVERIFY(g_events.waitChange(0, &gone));
         QCOMPARE(gone, phoneId);
@@ -201,17 +202,15 @@ private slots:
         QVERIFY(DVPT_GetValue("DeviceName", buffer, 256, phoneId.c_str()) != 0);
         QCOMPARE(DVPT_GetValue("DeviceName", buffer, 256, padId.c_str()), 0);
 
-        ctl({"attach", m_phone.udid.toStdString()});
+        ctl({"attach", m_udid});
         std::string back;
         QVERIFY(g_events.waitChange(1, &back));
         QVERIFY(back != phoneId);   // a new usbmux number, as with a real replug
-    }
 
-    void replugsDoNotPileUpThreads()
-    {
-        // A finished thread that nobody joins keeps its stack: a private
-        // mapping of the default stack size that no new thread can reuse.
-        auto threadStacks = [] {
+        // Replugs do not pile up threads. A finished thread that nobody joins
+        // keeps its stack: a private mapping of the default stack size that
+        // no new thread can reuse.
+        const auto threadStacks = [] {
             QFile maps(QStringLiteral("/proc/self/maps"));
             maps.open(QIODevice::ReadOnly);
             int stacks = 0;
@@ -223,13 +222,11 @@ private slots:
             }
             return stacks;
         };
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, nullptr));
         const int before = threadStacks();
         for (int i = 0; i < 12; ++i) {
-            ctl({"detach", m_phone.udid.toStdString()});
+            ctl({"detach", m_udid});
             QVERIFY(g_events.waitChange(0, nullptr));
-            ctl({"attach", m_phone.udid.toStdString()});
+            ctl({"attach", m_udid});
             QVERIFY(g_events.waitChange(1, nullptr));
         }
         QVERIFY2(threadStacks() - before < 4, qPrintable(QString::number(threadStacks() - before)));
@@ -237,7 +234,7 @@ private slots:
 
     void lockedDeviceAsksForPasscode()
     {
-        ctl({"lock", m_phone.udid.toStdString()});
+        ctl({"lock", m_udid});
         g_events.passcodeAnswer = 0;
         QVERIFY(startScanning());
         QTRY_VERIFY_WITH_TIMEOUT(!g_events.asks().empty(), 10000);
@@ -245,26 +242,25 @@ private slots:
         QVERIFY(!g_events.waitChange(1, nullptr, 500));   // gave up: never announced
 
         // Plug in again; this time the user unlocks and asks to retry.
-        ctl({"detach", m_phone.udid.toStdString()});
-        g_events.beforeAnswer = [this] { ctl({"unlock", m_phone.udid.toStdString()}); };
+        ctl({"detach", m_udid});
+        g_events.beforeAnswer = [this] { ctl({"unlock", m_udid}); };
         g_events.passcodeAnswer = 1;
-        ctl({"attach", m_phone.udid.toStdString()});
+        ctl({"attach", m_udid});
         QVERIFY(g_events.waitChange(1, &m_id));
         QCOMPARE(g_events.asks().size(), size_t(2));
     }
 
     void trustDialogDeniedAndForgottenHost()
     {
-        const std::string udid = m_phone.udid.toStdString();
         DVPT_SetTrustWait(20000);
         // A device met for the first time: the user is asked once, and the
         // device is polled until the user taps Trust on it.
-        ctl({"untrust", udid});
+        ctl({"untrust", m_udid});
         g_events.passcodeAnswer = 1;
-        g_events.beforeAnswer = [this, udid] {
-            std::thread([this, udid] {
+        g_events.beforeAnswer = [this] {
+            std::thread([this] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-                ctl({"trust", udid});
+                ctl({"trust", m_udid});
             }).detach();
         };
         QVERIFY(startScanning());
@@ -273,25 +269,25 @@ private slots:
         QVERIFY(QFile::exists(m_fixture->stateDir() + QStringLiteral("/pairrecords/") + m_phone.udid + QStringLiteral(".plist")));
 
         // The user taps "Don't Trust" first: asked again, and Retry pairs.
-        ctl({"detach", udid});
+        ctl({"detach", m_udid});
         QVERIFY(g_events.waitChange(0, nullptr));
-        ctl({"untrust", udid});
+        ctl({"untrust", m_udid});
         g_events.reset();
         g_events.passcodeAnswer = 1;
-        g_events.beforeAnswer = [this, udid] { ctl({g_events.asks().size() == 1 ? "deny" : "trust", udid}); };
-        ctl({"attach", udid});
+        g_events.beforeAnswer = [this] { ctl({g_events.asks().size() == 1 ? "deny" : "trust", m_udid}); };
+        ctl({"attach", m_udid});
         QVERIFY(g_events.waitChange(1, &m_id, 20000));
         QCOMPARE(g_events.asks().size(), size_t(2));
 
         // The device was reset and forgot this computer: the stale record
         // goes, and the trust dialog comes up again.
-        ctl({"detach", udid});
+        ctl({"detach", m_udid});
         QVERIFY(g_events.waitChange(0, nullptr));
-        ctl({"forget-host", udid});
+        ctl({"forget-host", m_udid});
         g_events.reset();
         g_events.passcodeAnswer = 1;
-        g_events.beforeAnswer = [this, udid] { ctl({"trust", udid}); };
-        ctl({"attach", udid});
+        g_events.beforeAnswer = [this] { ctl({"trust", m_udid}); };
+        ctl({"attach", m_udid});
         QVERIFY(g_events.waitChange(1, &m_id, 20000));
         QCOMPARE(g_events.asks().size(), size_t(1));
         DVPT_SetTrustWait(0);
@@ -299,8 +295,7 @@ private slots:
 
     void mediaFilesRoundTrip()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         const char *id = m_id.c_str();
         QCOMPARE(zorn_dvpt_DirectoryCreate(id, "PublicStaging"), 0);
         const QByteArray data = TestData::patterned(5 * 1024 * 1024 + 17);
@@ -348,8 +343,7 @@ private slots:
 
     void exFunctionsOverAService()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         QDir().mkpath(mediaFile(QStringLiteral("Documents")));
         ServiceConnection *conn = zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc");
         QVERIFY(conn && conn->service && conn->fileService);
@@ -419,12 +413,11 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, arg);
         QFETCH(bool, writing);
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         const QByteArray data = TestData::patterned(2 * 1024 * 1024);
         QVERIFY(TestData::writeFile(mediaFile(QStringLiteral("big.bin")), data));
 
-        std::vector<std::string> args{"fault", m_phone.udid.toStdString(), "com.apple.afc", kind.toStdString()};
+        std::vector<std::string> args{"fault", m_udid, "com.apple.afc", kind.toStdString()};
         if (!arg.isEmpty())
             args.push_back(arg.toStdString());
         ctl(args);
@@ -451,7 +444,7 @@ private slots:
         QVERIFY(QFile(DiagLog::logPath()).size() > 0);
 
         // Once the fault is gone the device is usable again.
-        ctl({"clear-faults", m_phone.udid.toStdString()});
+        ctl({"clear-faults", m_udid});
         QCOMPARE(zorn_dvpt_fopen(id, "big.bin", "rb", &ref), 0);
         QCOMPARE(zorn_dvpt_FileClose(id, ref), 0);
     }
@@ -469,21 +462,19 @@ private slots:
 
     void endedSessionIsOpenedAgain()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         ServicePtr first(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
         QVERIFY(first);
         // The device ends its lockdown sessions; every kind of request shakes
         // hands again instead of failing: a service start, a domain.
-        const std::string udid = m_phone.udid.toStdString();
-        ctl({"end-sessions", udid});
+        ctl({"end-sessions", m_udid});
         ServicePtr second(zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
         QVERIFY(second);
         uint64_t ref = 0;
         QCOMPARE(zorn_dvpt_fopenEx(second->fileService, "probe.txt", "wb", &ref), 0);
         QCOMPARE(zorn_dvpt_FileCloseEx(second->fileService, ref), 0);
         QVERIFY(QFile::exists(mediaFile(QStringLiteral("probe.txt"))));
-        ctl({"end-sessions", udid});
+        ctl({"end-sessions", m_udid});
         uint64_t free = 0, total = 0, block = 0;
         QVERIFY(DVPT_GetDiskSpace(m_id.c_str(), &free, &total, &block) != 0);
         QCOMPARE(total, m_fixture->server().device(m_phone.udid)->totalBytes());
@@ -492,12 +483,10 @@ private slots:
 
     void otherThreadsDoNotWaitForARoundTrip()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         // A worker starts a service on a device that answers lockdown slowly.
-        const std::string udid = m_phone.udid.toStdString();
-        ctl({"fault", udid, "com.apple.mobile.lockdown", "delay", "1500"});
-        ctl({"end-sessions", udid});
+        ctl({"fault", m_udid, "com.apple.mobile.lockdown", "delay", "1500"});
+        ctl({"end-sessions", m_udid});
         QElapsedTimer worker;
         worker.start();
         std::atomic<bool> started{false};
@@ -522,8 +511,7 @@ private slots:
 
     void ejectReportsRemovalUntilReplugged()
     {
-        QVERIFY(startScanning());
-        QVERIFY(g_events.waitChange(1, &m_id));
+        QVERIFY(arrive());
         ServiceConnection *conn = zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc");
         QVERIFY(conn);
         QCOMPARE(DVPT_Eject(m_id.c_str()), 0);
@@ -536,9 +524,9 @@ private slots:
         QVERIFY(!zorn_dvpt_OpenService(m_id.c_str(), "com.apple.afc"));
         QVERIFY(DVPT_Eject(m_id.c_str()) != 0);
 
-        ctl({"detach", m_phone.udid.toStdString()});
+        ctl({"detach", m_udid});
         QVERIFY(!g_events.waitChange(0, nullptr, 500));   // no second removal
-        ctl({"attach", m_phone.udid.toStdString()});
+        ctl({"attach", m_udid});
         QVERIFY(g_events.waitChange(1, nullptr));
     }
 };
