@@ -129,23 +129,20 @@ private slots:
 
     void listsUserAndSystemApps()
     {
-        QByteArray out;
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-l")}, &out), 0);
-        QVERIFY(out.startsWith("CFBundleIdentifier, CFBundleVersion, CFBundleDisplayName\n"));
-        QVERIFY(out.contains("com.northwind.pocketnotes, \"4.2.1.0\", \"Pocket Notes\"\n"));
-        QVERIFY(!out.contains("com.apple.mobilesafari"));
-        QVERIFY(!out.contains("com.littlehands.kidsdraw"));   // iPad only
-        const int userApps = out.count('\n') - 1;
+        QCOMPARE(installer(m_iPhone, "-l"), 0);
+        QVERIFY(m_out.startsWith("CFBundleIdentifier, CFBundleVersion, CFBundleDisplayName\n"));
+        QVERIFY(m_out.contains("com.northwind.pocketnotes, \"4.2.1.0\", \"Pocket Notes\"\n"));
+        QVERIFY(!m_out.contains("com.apple.mobilesafari"));
+        QVERIFY(!m_out.contains("com.littlehands.kidsdraw"));   // iPad only
+        const int userApps = m_out.count('\n') - 1;
 
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-l"), QStringLiteral("-o"),
-                            QStringLiteral("list_system")}, &out), 0);
-        QCOMPARE(out.count('\n') - 1, 4);
-        QVERIFY(out.contains("com.apple.mobilesafari"));
+        QCOMPARE(installer(m_iPhone, "-l", "-o", "list_system"), 0);
+        QCOMPARE(m_out.count('\n') - 1, 4);
+        QVERIFY(m_out.contains("com.apple.mobilesafari"));
 
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-l"), QStringLiteral("-o"),
-                            QStringLiteral("xml")}, &out), 0);
+        QCOMPARE(installer(m_iPhone, "-l", "-o", "xml"), 0);
         plist_t apps = nullptr;
-        plist_from_xml(out.constData(), uint32_t(out.size()), &apps);
+        plist_from_xml(m_out.constData(), uint32_t(m_out.size()), &apps);
         QVERIFY(apps && plist_get_node_type(apps) == PLIST_ARRAY);
         QCOMPARE(int(plist_array_get_size(apps)), userApps);
         bool sawMetadata = false;
@@ -187,31 +184,29 @@ private slots:
     {
         QVERIFY(servicesTls());
         const QString id = QStringLiteral("com.appshuttle.sample.iphone");
-        QByteArray out;
         // -w also waits for notification_proxy's application_installed.
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-w"), QStringLiteral("-i"),
-                            package("Sample iPhone App.ipa")}, &out), 0);
-        QVERIFY(out.contains("Install: CreatingStagingDirectory (5%)"));
-        QVERIFY(out.contains("Install: Complete"));
+        QCOMPARE(installer(m_iPhone, "-w", "-i", package("Sample iPhone App.ipa")), 0);
+        QVERIFY(m_out.contains("Install: CreatingStagingDirectory (5%)"));
+        QVERIFY(m_out.contains("Install: Complete"));
         const QString app = appsDir(m_iPhone) + QLatin1Char('/') + id;
         QVERIFY(QFileInfo::exists(app + QStringLiteral("/Sample Phone.app/Info.plist")));
         QVERIFY(QFileInfo::exists(app + QStringLiteral("/iTunesMetadata.plist")));   // passed as an option
         QVERIFY(QFileInfo(app + QStringLiteral("/Documents")).isDir());
         // ideviceinstaller leaves its upload behind; the device keeps it too.
         QVERIFY(QFileInfo::exists(m_fixture->mediaDir(m_iPhone) + QStringLiteral("/PublicStaging/") + id));
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-l")}, &out), 0);
-        QVERIFY(out.contains("com.appshuttle.sample.iphone, \"1.2\", \"Sample Phone\""));
+        QCOMPARE(installer(m_iPhone, "-l"), 0);
+        QVERIFY(m_out.contains("com.appshuttle.sample.iphone, \"1.2\", \"Sample Phone\""));
 
         QVERIFY(QFile(app + QStringLiteral("/Documents/keep.txt")).open(QIODevice::WriteOnly));
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-g"), package("Sample iPhone App.ipa")}, &out), 0);
-        QVERIFY(out.contains("Upgrade: Complete"));
+        QCOMPARE(installer(m_iPhone, "-g", package("Sample iPhone App.ipa")), 0);
+        QVERIFY(m_out.contains("Upgrade: Complete"));
         QVERIFY(QFileInfo::exists(app + QStringLiteral("/Documents/keep.txt")));
 
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-U"), id}, &out), 0);
-        QVERIFY(out.contains("Uninstall: Complete"));
+        QCOMPARE(installer(m_iPhone, "-U", id), 0);
+        QVERIFY(m_out.contains("Uninstall: Complete"));
         QVERIFY(!QFileInfo::exists(app));
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-l")}, &out), 0);
-        QVERIFY(!out.contains(id.toUtf8()));
+        QCOMPARE(installer(m_iPhone, "-l"), 0);
+        QVERIFY(!m_out.contains(id.toUtf8()));
     }
 
     void installRefusals_data()
@@ -237,16 +232,13 @@ private slots:
         }
         const QString udid = onIPad ? m_iPad : m_iPhone;
         const QStringList before = QDir(appsDir(udid)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        QByteArray out;
-        QByteArray err;
-        const int rc = installer({QStringLiteral("-u"), udid, QStringLiteral("-i"), package(file.toUtf8().constData())},
-                                 &out, &err);
+        const int rc = installer(udid, "-i", package(file.toUtf8().constData()));
         if (error.isEmpty()) {
             QCOMPARE(rc, 0);
             return;
         }
         QCOMPARE(rc, 128);
-        QVERIFY2(err.contains(QStringLiteral("Got error \"%1\"").arg(error).toUtf8()), err.constData());
+        QVERIFY2(m_err.contains(QStringLiteral("Got error \"%1\"").arg(error).toUtf8()), m_err.constData());
         QCOMPARE(QDir(appsDir(udid)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         QVERIFY(!QFileInfo::exists(m_fixture->stateDir() + QStringLiteral("/pwned")));
     }
@@ -258,47 +250,40 @@ private slots:
         QVERIFY(servicesTls());
         const QString copies = m_fixture->root() + QStringLiteral("/copies");
         QVERIFY(QDir().mkpath(copies));
-        QByteArray out;
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-a"), kNotes, QStringLiteral("-o"),
-                            QStringLiteral("copy=") + copies}, &out), 0);
-        QVERIFY(out.contains("Archive: Complete"));
+        QCOMPARE(installer(m_iPhone, "-a", kNotes, "-o", QStringLiteral("copy=") + copies), 0);
+        QVERIFY(m_out.contains("Archive: Complete"));
         const QStringList entries = TestData::zipEntries(copies + QLatin1Char('/') + kNotes + QStringLiteral(".ipa"));
         QVERIFY(entries.contains(QStringLiteral("Payload/PocketNotes.app/Info.plist")));
         QVERIFY(entries.contains(QStringLiteral("iTunesMetadata.plist")));
         QVERIFY(entries.contains(QStringLiteral("Container/Documents/Meeting notes.txt")));
         QVERIFY(QFileInfo::exists(appsDir(m_iPhone) + QLatin1Char('/') + kNotes));   // SkipUninstall
 
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-L")}, &out), 0);
-        QVERIFY(out.contains("Total: 1 archived apps\n"));
-        QVERIFY(out.contains("com.northwind.pocketnotes - Pocket Notes 4.2.1.0"));
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-R"), kNotes}, &out), 0);
+        QCOMPARE(installer(m_iPhone, "-L"), 0);
+        QVERIFY(m_out.contains("Total: 1 archived apps\n"));
+        QVERIFY(m_out.contains("com.northwind.pocketnotes - Pocket Notes 4.2.1.0"));
+        QCOMPARE(installer(m_iPhone, "-R", kNotes), 0);
         QVERIFY(!QFileInfo::exists(m_fixture->mediaDir(m_iPhone) + QStringLiteral("/ApplicationArchives/") + kNotes + QStringLiteral(".zip")));
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-L")}, &out), 0);
-        QVERIFY(out.contains("Total: 0 archived apps"));
+        QCOMPARE(installer(m_iPhone, "-L"), 0);
+        QVERIFY(m_out.contains("Total: 0 archived apps"));
 
         // Application only.
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-a"), kMaps, QStringLiteral("-o"),
-                            QStringLiteral("app_only"), QStringLiteral("-o"), QStringLiteral("copy=") + copies}, &out), 0);
+        QCOMPARE(installer(m_iPhone, "-a", kMaps, "-o", "app_only", "-o", QStringLiteral("copy=") + copies), 0);
         const QString maps = copies + QLatin1Char('/') + kMaps + QStringLiteral(".ipa");
         QVERIFY(TestData::zipEntries(maps).contains(QStringLiteral("Payload/TrailMaps.app/Info.plist")));
         QVERIFY(TestData::zipEntries(maps).filter(QStringLiteral("Container/")).isEmpty());
-
-        QByteArray err;
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPhone, QStringLiteral("-a"), QStringLiteral("com.example.none")}, &out, &err), 128);
-        QVERIFY(err.contains("APIInternalError"));
+        QCOMPARE(installer(m_iPhone, "-a", "com.example.none"), 128);
+        QVERIFY(m_err.contains("APIInternalError"));
     }
 
     void archiveCommandsUnknownFromIos9()
     {
-        QByteArray out;
-        QByteArray err;
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-a"), kNotes}, &out, &err), 128);
-        QVERIFY2(err.contains("Got error \"UnknownCommand\""), err.constData());
-        QCOMPARE(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-R"), kNotes}, &out, &err), 128);
-        QVERIFY2(err.contains("Got error \"UnknownCommand\""), err.constData());
+        QCOMPARE(installer(m_iPad, "-a", kNotes), 128);
+        QVERIFY2(m_err.contains("Got error \"UnknownCommand\""), m_err.constData());
+        QCOMPARE(installer(m_iPad, "-R", kNotes), 128);
+        QVERIFY2(m_err.contains("Got error \"UnknownCommand\""), m_err.constData());
         // -L reports the library's code of UnknownCommand.
-        QVERIFY(installer({QStringLiteral("-u"), m_iPad, QStringLiteral("-L")}, &out, &err) != 0);
-        QVERIFY2(err.contains("returned -42"), err.constData());
+        QVERIFY(installer(m_iPad, "-L") != 0);
+        QVERIFY2(m_err.contains("returned -42"), m_err.constData());
         QVERIFY(!QFileInfo::exists(m_fixture->mediaDir(m_iPad) + QStringLiteral("/ApplicationArchives")));
     }
 
@@ -433,14 +418,20 @@ private:
     QString packagesDir() const { return m_fixture->root() + QStringLiteral("/packages"); }
     QString package(const char *name) const { return packagesDir() + QLatin1Char('/') + QLatin1String(name); }
 
-    static int installer(const QStringList &args, QByteArray *out, QByteArray *err = nullptr)
+    static QString arg(const char *text) { return QString::fromUtf8(text); }
+    static QString arg(const QString &text) { return text; }
+    // ideviceinstaller -u udid args...; its output in m_out and m_err.
+    template <typename... Args>
+    int installer(const QString &udid, const Args &...args)
     {
-        return DeviceFixture::run(QStringLiteral("ideviceinstaller"), args, out, err);
+        return DeviceFixture::run(QStringLiteral("ideviceinstaller"), {QStringLiteral("-u"), udid, arg(args)...}, &m_out, &m_err);
     }
 
     std::unique_ptr<DeviceFixture> m_fixture;
     QString m_iPhone;
     QString m_iPad;
+    QByteArray m_out;
+    QByteArray m_err;
 };
 
 QTEST_GUILESS_MAIN(TestVAppServices)

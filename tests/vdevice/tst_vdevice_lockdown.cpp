@@ -22,46 +22,27 @@ private slots:
 
     void cleanup() { m_fixture.reset(); }
 
-    void ideviceinfoPrintsTheRootDomain()
+    // Single keys (-k) are read in sessionsSpeakTlsUnlessPlain and
+    // lockedDeviceOpensSessionsButNoAppServices, a missing one in
+    // startServiceNeedsAKnownServiceAndASession.
+    void ideviceinfoPrintsTheRootAndDiskUsageDomains()
     {
-        QByteArray out;
-        QCOMPARE(DeviceFixture::run(QStringLiteral("ideviceinfo"), {QStringLiteral("-u"), m_udid}, &out), 0);
-        const QString text = QString::fromUtf8(out);
-        for (const QString &line : {QStringLiteral("DeviceName: Demo iPhone"), QStringLiteral("DeviceClass: iPhone"),
-                                    QStringLiteral("ProductType: iPhone6,1"), QStringLiteral("ProductVersion: 8.2"),
-                                    QStringLiteral("BuildVersion: 12D508"), QStringLiteral("HardwareModel: N51AP"),
-                                    QStringLiteral("UniqueDeviceID: ") + m_udid, QStringLiteral("PasswordProtected: false")})
-            QVERIFY2(text.contains(QLatin1Char('\n') + line + QLatin1Char('\n')), qPrintable(line));
-        QVERIFY(text.contains(QStringLiteral("SerialNumber: ")));
-        // Domains are not root values.
-        QVERIFY(!text.contains(QStringLiteral("com.apple.disk_usage")));
-    }
-
-    void ideviceinfoReadsKeysAndDomains_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("key") << QStringList {QStringLiteral("-k"), QStringLiteral("ProductType")} << QByteArray("iPhone6,1\n");
-        QTest::newRow("missing-key") << QStringList {QStringLiteral("-k"), QStringLiteral("Nope")} << QByteArray();
-    }
-
-    void ideviceinfoReadsKeysAndDomains()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QByteArray, expected);
-        QByteArray out;
-        QCOMPARE(DeviceFixture::run(QStringLiteral("ideviceinfo"), QStringList {QStringLiteral("-u"), m_udid} + args, &out), 0);
-        QCOMPARE(out, expected);
-    }
-
-    void ideviceinfoPrintsTheDiskUsageDomain()
-    {
-        QByteArray out;
-        QCOMPARE(DeviceFixture::run(QStringLiteral("ideviceinfo"), {QStringLiteral("-u"), m_udid, QStringLiteral("-q"),
-                                                                     QStringLiteral("com.apple.disk_usage")}, &out), 0);
-        for (const char *key : {"TotalDiskCapacity: 17179869184", "TotalDataCapacity: ", "TotalDataAvailable: ",
-                                "TotalSystemCapacity: ", "AmountDataAvailable: "})
-            QVERIFY2(out.contains(key), key);
+        const QByteArray udidLine = "UniqueDeviceID: " + m_udid.toUtf8() + '\n';
+        const QList<QPair<QStringList, QList<QByteArray>>> queries {
+            {{}, {"DeviceName: Demo iPhone\n", "DeviceClass: iPhone\n", "ProductType: iPhone6,1\n", "ProductVersion: 8.2\n",
+                  "BuildVersion: 12D508\n", "HardwareModel: N51AP\n", udidLine, "PasswordProtected: false\n", "SerialNumber: "}},
+            {{QStringLiteral("-q"), QStringLiteral("com.apple.disk_usage")},
+             {"TotalDiskCapacity: 17179869184\n", "TotalDataCapacity: ", "TotalDataAvailable: ", "TotalSystemCapacity: ",
+              "AmountDataAvailable: "}}};
+        for (const auto &[args, lines] : queries) {
+            QByteArray out;
+            QCOMPARE(DeviceFixture::run(QStringLiteral("ideviceinfo"), QStringList {QStringLiteral("-u"), m_udid} + args, &out), 0);
+            out.prepend('\n');
+            for (const QByteArray &line : lines)
+                QVERIFY2(out.contains('\n' + line), line.constData());
+            if (args.isEmpty())
+                QVERIFY(!out.contains("com.apple.disk_usage"));   // domains are not root values
+        }
     }
 
     void lockedDeviceOpensSessionsButNoAppServices()

@@ -58,31 +58,24 @@ private slots:
 
     void cleanup() { m_fixture.reset(); }
 
-    void ideviceIdListsEveryDevice()
-    {
-        QByteArray out;
-        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {QStringLiteral("-l")}, &out), 0);
-        QStringList expected {m_fixture->udid(0), m_fixture->udid(1), m_fixture->udid(2)};
-        QStringList listed = lines(out);
-        listed.sort();
-        QCOMPARE(listed, expected);
-        // The new-style UDID travels without its dash and comes back with it.
-        QVERIFY(listed.contains(VDeviceFolder::defaultProfile(1).udid));
-        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {m_fixture->profile(0).udid}, &out), 0);
-        QCOMPARE(out.trimmed(), QByteArray("Demo iPhone"));
-    }
-
-    void devicesAreNumberedFromOne()
+    void devicesAreListedAndNumberedFromOne()
     {
         usbmuxd_device_info_t *list = nullptr;
         const int count = usbmuxd_get_device_list(&list);
         QCOMPARE(count, 3);
+        QStringList listed;
         for (int i = 0; i < count; ++i) {
             QCOMPARE(list[i].handle, uint32_t(i + 1));
             QCOMPARE(list[i].conn_type, CONNECTION_TYPE_USB);
-            QCOMPARE(QString::fromUtf8(list[i].udid), m_fixture->udid(i));
+            listed << QString::fromUtf8(list[i].udid);
         }
         usbmuxd_device_list_free(&list);
+        QCOMPARE(listed, (QStringList {m_fixture->udid(0), m_fixture->udid(1), m_fixture->udid(2)}));
+        // The new-style UDID travels without its dash and comes back with it.
+        QVERIFY(listed.contains(VDeviceFolder::defaultProfile(1).udid));
+        QByteArray out;
+        QCOMPARE(DeviceFixture::run(QStringLiteral("idevice_id"), {m_fixture->profile(0).udid}, &out), 0);
+        QCOMPARE(out.trimmed(), QByteArray("Demo iPhone"));
         QVERIFY(!m_fixture->control({QStringLiteral("attach"), m_fixture->udid(0)}));
         QVERIFY(!m_fixture->control({QStringLiteral("detach"), QStringLiteral("no-such-device")}));
     }
@@ -121,15 +114,13 @@ private slots:
     void pairRecordsRoundTrip()
     {
         const QByteArray udid = m_fixture->profile(0).udid.toUtf8();
-        char *record = nullptr;
-        uint32_t size = 0;
-        QCOMPARE(usbmuxd_read_pair_record(udid.constData(), &record, &size), 0);
-        PlistPtr parsed = makePlistPtr(PlistFrame::parse(record, size));
-        free(record);
+        const PlistPtr parsed = hostPairRecord(m_fixture->profile(0).udid);
         QVERIFY(parsed);
         QVERIFY(plist_dict_get_item(parsed.get(), "HostID"));
         QVERIFY(plist_dict_get_item(parsed.get(), "SystemBUID"));
 
+        char *record = nullptr;
+        uint32_t size = 0;
         const QByteArray saved = "<?xml version=\"1.0\"?><plist><dict><key>HostID</key><string>X</string></dict></plist>";
         QCOMPARE(usbmuxd_save_pair_record(udid.constData(), saved.constData(), uint32_t(saved.size())), 0);
         QCOMPARE(usbmuxd_read_pair_record(udid.constData(), &record, &size), 0);
