@@ -54,7 +54,7 @@ class TestCli : public QObject
     {
         return state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps/") + appId;
     }
-    QString package(const QString &name) const { return m_packages + QLatin1Char('/') + name; }
+    QString package(const char *name) const { return m_packages + QLatin1Char('/') + QString::fromUtf8(name); }
 
     void startCli(QProcess &process, const QStringList &args)
     {
@@ -67,6 +67,11 @@ class TestCli : public QObject
         process.setWorkingDirectory(m_fixture->root());
         process.start(qEnvironmentVariable("APPSHUTTLE_BIN_DIR") + QStringLiteral("/appshuttle-cli"), args);
     }
+    static QString arg(const char *text) { return QString::fromUtf8(text); }
+    static QString arg(const QString &text) { return text; }
+    // cli("docs", app, "ls"): the arguments one by one.
+    template <typename... Args>
+    Result cli(const Args &...args) { return cli(QStringList {arg(args)...}); }
     Result cli(const QStringList &args)
     {
         QProcess process;
@@ -121,13 +126,13 @@ private slots:
 
     void devicesAndInfo()
     {
-        Result r = cli({QStringLiteral("devices")});
+        Result r = cli("devices");
         QCOMPARE(r.code, 0);
         const QString id = QStringLiteral("1-") + m_phone.udid;
         QCOMPARE(r.out, QStringList({id, m_phone.name, QStringLiteral("iPhone 5S"), m_phone.productVersion, m_phone.serialNumber})
                             .join(QLatin1Char('\t')) + QLatin1Char('\n'));
 
-        r = cli({QStringLiteral("devices"), QStringLiteral("--json")});
+        r = cli("devices", "--json");
         QCOMPARE(r.code, 0);
         const QJsonArray devices = QJsonDocument::fromJson(r.out.toUtf8()).array();
         QCOMPARE(devices.size(), 1);
@@ -138,7 +143,7 @@ private slots:
         QCOMPARE(device.value(QStringLiteral("id")).toString(), id);
         QCOMPARE(device.value(QStringLiteral("serialNumber")).toString(), m_phone.serialNumber);
 
-        r = cli({QStringLiteral("info"), QStringLiteral("--json")});
+        r = cli("info", "--json");
         QCOMPARE(r.code, 0);
         const QJsonObject info = QJsonDocument::fromJson(r.out.toUtf8()).object();
         QCOMPARE(info.value(QStringLiteral("name")).toString(), m_phone.name);
@@ -146,7 +151,7 @@ private slots:
         const auto phone = m_fixture->server().device(m_phone.udid);
         QCOMPARE(info.value(QStringLiteral("freeBytes")).toDouble(), double(phone->freeBytes()));
         QCOMPARE(info.value(QStringLiteral("totalBytes")).toDouble(), double(phone->totalBytes()));
-        r = cli({QStringLiteral("-d"), m_phone.udid, QStringLiteral("info")});
+        r = cli("-d", m_phone.udid, "info");
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(QStringLiteral("Serial number:    ") + m_phone.serialNumber));
     }
@@ -155,22 +160,22 @@ private slots:
     {
         QString error;
         QVERIFY2(addPad(&error), qPrintable(error));
-        Result r = cli({QStringLiteral("list")});
+        Result r = cli("list");
         QCOMPARE(r.code, 3);
         QVERIFY(r.err.startsWith(QStringLiteral("Several devices are connected; choose one with -d ID:")));
-        r = cli({QStringLiteral("-d"), QStringLiteral("7-nothing"), QStringLiteral("list")});
+        r = cli("-d", "7-nothing", "list");
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("No connected device has the identifier \"7-nothing\".\n"));
-        r = cli({QStringLiteral("devices")});
+        r = cli("devices");
         QCOMPARE(r.out.count(QLatin1Char('\n')), 2);
 
         QVERIFY(m_fixture->server().detach(m_phone.udid, &error));
         QVERIFY(m_fixture->server().detach(VDeviceFolder::defaultProfile(1).udid, &error));
-        r = cli({QStringLiteral("info")});
+        r = cli("info");
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("No device is connected.\n"));
         m_socket = m_fixture->root() + QStringLiteral("/nobody.sock");
-        r = cli({QStringLiteral("list")});
+        r = cli("list");
         m_socket.clear();
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("Cannot reach usbmuxd.\n"));
@@ -191,10 +196,10 @@ private slots:
         // An app whose name holds a line end, a tab and an escape sequence.
         VPackageBuilder hostile(QStringLiteral("com.example.hostile"));
         hostile.setInfo(QStringLiteral("CFBundleDisplayName"), QStringLiteral("Two\nLines\tand \x1b[31mred"));
-        QVERIFY(hostile.write(package(QStringLiteral("hostile.ipa"))));
-        QCOMPARE(cli({QStringLiteral("install"), package(QStringLiteral("hostile.ipa"))}).code, 0);
+        QVERIFY(hostile.write(package("hostile.ipa")));
+        QCOMPARE(cli("install", package("hostile.ipa")).code, 0);
 
-        Result r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        Result r = cli("list", "--json");
         QCOMPARE(r.code, 0);
         const QJsonArray apps = QJsonDocument::fromJson(r.out.toUtf8()).array();
         const QStringList installed = QDir(state() + QLatin1Char('/') + m_phone.udid + QStringLiteral("/apps"))
@@ -221,7 +226,7 @@ private slots:
         QCOMPARE(keysOf(docs.at(0).toObject()),
                  (QSet<QString>{QStringLiteral("name"), QStringLiteral("size"), QStringLiteral("modifiedTime")}));
 
-        r = cli({QStringLiteral("list")});
+        r = cli("list");
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), apps.size() + 1);
@@ -234,23 +239,23 @@ private slots:
 
     void installAndItsFailures()
     {
-        Result r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        Result r = cli("install", package("Sample iPhone App.ipa"));
         // Packages made elsewhere carry no tag of this device: a warning only.
         QCOMPARE(r.code, 0);
         QVERIFY(r.err.contains(QStringLiteral("warning: The app \"Sample iPhone App.ipa\" may not be normally opened.")));
         QVERIFY2(r.err.contains(QStringLiteral("Installing Sample iPhone App.ipa: 50%\n")), qPrintable(r.err));
         QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.appshuttle.sample.iphone"))));
-        r = cli({QStringLiteral("list")});
+        r = cli("list");
         QVERIFY(r.out.contains(QStringLiteral("com.appshuttle.sample.iphone\tSample Phone\t")));
 
-        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        r = cli("install", package("Sample iPhone App.ipa"));
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("The app file \"Sample iPhone App.ipa\" was not installed: the app is already on "
                                        "your device (--replace replaces it).\n"));
-        r = cli({QStringLiteral("install"), QStringLiteral("--replace"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        r = cli("install", "--replace", package("Sample iPhone App.ipa"));
         QCOMPARE(r.code, 0);
 
-        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPad App.ipa")), package(QStringLiteral("Sample Future App.ipa"))});
+        r = cli("install", package("Sample iPad App.ipa"), package("Sample Future App.ipa"));
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral(
                             "The app file \"Sample iPad App.ipa\" cannot be installed on your device because its kind "
@@ -258,13 +263,13 @@ private slots:
                             "The app file \"Sample Future App.ipa\" cannot be installed on your device because it does "
                             "not support your iOS version.\n"));
 
-        r = cli({QStringLiteral("install"), m_fixture->root() + QStringLiteral("/missing.ipa")});
+        r = cli("install", m_fixture->root() + QStringLiteral("/missing.ipa"));
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.startsWith(QStringLiteral("Cannot read the file")));
 
         // The device refuses the upload of the package.
         QVERIFY(m_fixture->ctl({"fault", m_phone.udid.toStdString(), "com.apple.afc", "error", "23"}, &m_ctlOutput));
-        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))});
+        r = cli("install", package("Sample Documents App.ipa"));
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"Sample Documents App.ipa\" on your device.\n")),
                  qPrintable(r.err));
@@ -274,7 +279,7 @@ private slots:
         QVERIFY(m_fixture->ctl({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
         const QString safari = m_fixture->root() + QStringLiteral("/safari.ipa");
         QVERIFY(VPackageBuilder(QStringLiteral("com.apple.mobilesafari")).write(safari));
-        r = cli({QStringLiteral("install"), safari});
+        r = cli("install", safari);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.endsWith(QStringLiteral("Fail to install the app file \"safari.ipa\" on your device.\n"
                                                "  The device said: A system application cannot be replaced. (InstallProhibited)\n")),
@@ -285,8 +290,7 @@ private slots:
     void uninstallAndExport()
     {
         const QString out = m_fixture->root() + QStringLiteral("/out");
-        Result r = cli({QStringLiteral("export"), QStringLiteral("com.soundbite.voicememos"), QStringLiteral("com.citygo.metro"),
-                        QStringLiteral("--to"), out});
+        Result r = cli("export", "com.soundbite.voicememos", "com.citygo.metro", "--to", out);
         QCOMPARE(r.code, 0);
         QVERIFY(QFileInfo(out + QStringLiteral("/Voice Memos Plus 1.5.2.ipa")).size() > 0);
         QVERIFY(QFileInfo(out + QStringLiteral("/Metro Transit 4.0.ipa")).size() > 0);
@@ -306,43 +310,42 @@ private slots:
             if (i > 0)
                 QVERIFY(steps.at(i) > steps.at(i - 1));
         }
-        r = cli({QStringLiteral("export"), QStringLiteral("com.soundbite.voicememos"), QStringLiteral("--to"), out,
-                 QStringLiteral("--with-documents")});
+        r = cli("export", "com.soundbite.voicememos", "--to", out, "--with-documents");
         QCOMPARE(r.code, 0);
         QVERIFY(QFileInfo::exists(out + QStringLiteral("/Voice Memos Plus 1.5.2(including documents).ipa")));
 
-        r = cli({QStringLiteral("export-itunes"), QStringLiteral("com.citygo.metro")});
+        r = cli("export-itunes", "com.citygo.metro");
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.endsWith(QStringLiteral("Fail to copy the app \"Metro Transit\" to iTunes.\n")));
 
         // Too little room on the device to archive the app.
         QVERIFY(m_fixture->ctl({"fault", m_phone.udid.toStdString(), "*", "freespace", "1000"}, &m_ctlOutput));
-        r = cli({QStringLiteral("export"), QStringLiteral("com.citygo.metro"), QStringLiteral("--to"), out});
+        r = cli("export", "com.citygo.metro", "--to", out);
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.endsWith(QStringLiteral(
             "Fail to copy the app \"Metro Transit\" to your computer. It may be caused by the following factors: 1) Your "
             "device is locked by passcode; 2) Your device doesn't have a free space bigger than the size of the app that is "
             "going to be exported.\n")));
-        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample iPhone App.ipa"))});
+        r = cli("install", package("Sample iPhone App.ipa"));
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("Cannot add files. Insufficient space on your device.\n"));
         QVERIFY(m_fixture->ctl({"clear-faults", m_phone.udid.toStdString()}, &m_ctlOutput));
 
-        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.citygo.metro"), QStringLiteral("com.nope")});
+        r = cli("uninstall", "com.citygo.metro", "com.nope");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("No app with the identifier \"com.nope\" is on the device.\n"));
         QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.citygo.metro"))));
-        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.citygo.metro")});
+        r = cli("uninstall", "com.citygo.metro");
         QCOMPARE(r.code, 0);
         QVERIFY(!QFileInfo::exists(appDir(QStringLiteral("com.citygo.metro"))));
-        QVERIFY(!cli({QStringLiteral("list")}).out.contains(QStringLiteral("com.citygo.metro")));
+        QVERIFY(!cli("list").out.contains(QStringLiteral("com.citygo.metro")));
     }
 
     void documents()
     {
         const QString app = QStringLiteral("com.soundbite.voicememos");
         const QString docsDir = appDir(app) + QStringLiteral("/Documents");
-        Result r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        Result r = cli("docs", app, "ls", "--json");
         QCOMPARE(r.code, 0);
         const QJsonArray before = QJsonDocument::fromJson(r.out.toUtf8()).array();
         QStringList onDevice = QDir(docsDir).entryList(QDir::Files);
@@ -350,58 +353,58 @@ private slots:
 
         const QString local = m_fixture->root() + QStringLiteral("/note.txt");
         QVERIFY(TestData::writeFile(local, QByteArray(200000, 'n')));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), local});
+        r = cli("docs", app, "add", local);
         QCOMPARE(r.code, 0);
         QCOMPARE(QFileInfo(docsDir + QStringLiteral("/note.txt")).size(), qint64(200000));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), local});
+        r = cli("docs", app, "add", local);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("The file \"note.txt\" was not added: a document of that name is already on your "
                                        "device (--replace replaces it).\n"));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), QStringLiteral("--replace"), local});
+        r = cli("docs", app, "add", "--replace", local);
         QCOMPARE(r.code, 0);
-        r = cli({QStringLiteral("docs"), app});
+        r = cli("docs", app);
         QVERIFY(r.out.contains(QStringLiteral("note.txt\t195.31 KB\t")));
 
         const QString out = m_fixture->root() + QStringLiteral("/docs-out");
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("note.txt"), QStringLiteral("--to"), out});
+        r = cli("docs", app, "get", "note.txt", "--to", out);
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(TestData::readFile(out + QStringLiteral("/note.txt")), QByteArray(200000, 'n'));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("nothing.txt"), QStringLiteral("--to"), out});
+        r = cli("docs", app, "get", "nothing.txt", "--to", out);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("No document named \"nothing.txt\" in the app.\n"));
 
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("rm"), QStringLiteral("note.txt")});
+        r = cli("docs", app, "rm", "note.txt");
         QCOMPARE(r.code, 0);
         QVERIFY(!QFileInfo::exists(docsDir + QStringLiteral("/note.txt")));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        r = cli("docs", app, "ls", "--json");
         QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).array(), before);
 
         // "--" ends the options, so a file or document may be called "-x".
         const QString dashed = QStringLiteral("-x");
         QVERIFY(TestData::writeFile(m_fixture->root() + QStringLiteral("/-x"), "dash"));
-        QCOMPARE(cli({QStringLiteral("docs"), app, QStringLiteral("rm"), dashed}).code, 2);
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("add"), QStringLiteral("--"), dashed});
+        QCOMPARE(cli("docs", app, "rm", dashed).code, 2);
+        r = cli("docs", app, "add", "--", dashed);
         QCOMPARE(r.code, 0);
         QCOMPARE(TestData::readFile(docsDir + QStringLiteral("/-x")), QByteArray("dash"));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("get"), QStringLiteral("--to"), out, QStringLiteral("--"), dashed});
+        r = cli("docs", app, "get", "--to", out, "--", dashed);
         QCOMPARE(r.code, 0);
         QCOMPARE(TestData::readFile(out + QStringLiteral("/-x")), QByteArray("dash"));
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("rm"), QStringLiteral("--"), dashed});
+        r = cli("docs", app, "rm", "--", dashed);
         QCOMPARE(r.code, 0);
         QVERIFY(!QFileInfo::exists(docsDir + QStringLiteral("/-x")));
 
-        r = cli({QStringLiteral("docs"), QStringLiteral("com.citygo.metro")});
+        r = cli("docs", "com.citygo.metro");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("The app \"Metro Transit\" does not share documents.\n"));
 
         // A device that will not list the documents is no empty folder.
         QVERIFY(m_fixture->fault(0, "com.apple.mobile.house_arrest", "error", "InstallationLookupFailed"));
         const QString unreadable = QStringLiteral("The documents of the app \"Voice Memos Plus\" could not be read from your device.\n");
-        r = cli({QStringLiteral("docs"), app, QStringLiteral("ls"), QStringLiteral("--json")});
+        r = cli("docs", app, "ls", "--json");
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err, unreadable);
-        r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        r = cli("list", "--json");
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(unreadable));
         for (const QJsonValue &entry : QJsonDocument::fromJson(r.out.toUtf8()).array()) {
@@ -463,8 +466,8 @@ private slots:
         QVERIFY(TestData::writeFile(local, QByteArray(400000, 'L')));
         const QByteArray deviceDoc = TestData::readFile(docs + QStringLiteral("/memo-001.m4a"));
         if (operation == QLatin1String("replace"))
-            QCOMPARE(cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))}).code, 0);
-        const Result before = cli({QStringLiteral("list")});
+            QCOMPARE(cli("install", package("Sample Documents App.ipa")).code, 0);
+        const Result before = cli("list");
         QCOMPARE(before.code, 0);
         const int apps = before.out.count(QLatin1Char('\n')) - 1;
 
@@ -472,7 +475,7 @@ private slots:
         if (operation == QLatin1String("list"))
             args = {QStringLiteral("list")};
         else if (operation.startsWith(QLatin1String("install")) || operation == QLatin1String("replace"))
-            args = {QStringLiteral("install"), QStringLiteral("--replace"), package(QStringLiteral("Sample Documents App.ipa"))};
+            args = {QStringLiteral("install"), QStringLiteral("--replace"), package("Sample Documents App.ipa")};
         else if (operation == QLatin1String("uninstall"))
             args = {QStringLiteral("uninstall"), memos};
         else if (operation.startsWith(QLatin1String("export")) || operation == QLatin1String("archive"))
@@ -535,7 +538,7 @@ private slots:
         QVERIFY(QDir(m_fixture->mediaDir(m_phone.udid) + QStringLiteral("/ApplicationArchives")).entryList(QDir::Files).isEmpty());
 
         // The list matches the device.
-        const Result after = cli({QStringLiteral("list")});
+        const Result after = cli("list");
         QCOMPARE(after.code, 0);
         const int added = operation.startsWith(QLatin1String("install")) && QFileInfo(appDir(sample)).isDir() ? 1 : 0;
         const int removed = operation == QLatin1String("uninstall") && done ? 1 : 0;
@@ -550,10 +553,10 @@ private slots:
         const QString message = QStringLiteral("The device %1 did not answer properly.\n").arg(m_phone.udid);
         QElapsedTimer clock;
         clock.start();
-        Result r = cli({QStringLiteral("-d"), m_phone.udid, QStringLiteral("list")});
+        Result r = cli("-d", m_phone.udid, "list");
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, message);
-        r = cli({QStringLiteral("list")});
+        r = cli("list");
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, message);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
@@ -565,7 +568,7 @@ private slots:
         QVERIFY2(addPad(&error, true), qPrintable(error));
         const VDeviceProfile pad = VDeviceFolder::defaultProfile(1);
         // Whatever the device lacks, standard output holds the JSON alone.
-        Result r = cli({QStringLiteral("devices"), QStringLiteral("--json")});
+        Result r = cli("devices", "--json");
         QCOMPARE(r.code, 0);
         QJsonParseError parsed;
         QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8(), &parsed).array().size(), 2);
@@ -595,7 +598,7 @@ private slots:
         QVERIFY(VPackageBuilder(QStringLiteral("com.test.big")).setExecutableSize(6 * 1024 * 1024, true).write(big));
         QVERIFY(m_fixture->ctl({"idle", udid, "0.3"}, &m_ctlOutput));
         QVERIFY(m_fixture->ctl({"fault", udid, "com.apple.afc", "delay", "120"}, &m_ctlOutput));
-        Result r = cli({QStringLiteral("install"), big});
+        Result r = cli("install", big);
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY(QFileInfo::exists(appDir(QStringLiteral("com.test.big"))));
 
@@ -619,13 +622,13 @@ private slots:
         QVERIFY2(m_fixture->server().attach(m_phone.udid, &error), qPrintable(error));
         QVERIFY(m_fixture->ctl({"clear-faults", udid}, &m_ctlOutput));
         QVERIFY(m_fixture->ctl({"fault", udid, "*", "ssl"}, &m_ctlOutput));
-        r = cli({QStringLiteral("install"), package(QStringLiteral("Sample Documents App.ipa"))});
+        r = cli("install", package("Sample Documents App.ipa"));
         QCOMPARE(r.code, 0);
-        r = cli({QStringLiteral("docs"), QStringLiteral("com.appshuttle.sample.documents"), QStringLiteral("ls")});
+        r = cli("docs", "com.appshuttle.sample.documents", "ls");
         QCOMPARE(r.code, 0);
-        r = cli({QStringLiteral("uninstall"), QStringLiteral("com.test.big")});
+        r = cli("uninstall", "com.test.big");
         QCOMPARE(r.code, 0);
-        r = cli({QStringLiteral("list"), QStringLiteral("--json")});
+        r = cli("list", "--json");
         QCOMPARE(r.code, 0);
         QVERIFY(QJsonDocument::fromJson(r.out.toUtf8()).array().size() > 3);
         QVERIFY(!r.out.contains(QStringLiteral("com.test.big")));
@@ -635,7 +638,7 @@ private slots:
     {
         const std::string udid = m_phone.udid.toStdString();
         QVERIFY(m_fixture->ctl({"untrust", udid}, &m_ctlOutput));
-        Result r = cli({QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("list")});
+        Result r = cli("--wait", "0", "list");
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("Unlock the device and tap Trust on it\n"
                                        "The device %1 is locked or does not trust this computer.\n").arg(m_phone.udid));
