@@ -124,7 +124,7 @@ private slots:
     }
     void cleanup() { m_fixture.reset(); }
 
-    void devicesAndInfo()
+    void devicesInfoAndChoosingOne()
     {
         Result r = cli("devices");
         QCOMPARE(r.code, 0);
@@ -154,13 +154,11 @@ private slots:
         r = cli("-d", m_phone.udid, "info");
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(QStringLiteral("Serial number:    ") + m_phone.serialNumber));
-    }
 
-    void choosingTheDevice()
-    {
+        // Choosing one of several devices, and none.
         QString error;
         QVERIFY2(addPad(&error), qPrintable(error));
-        Result r = cli("list");
+        r = cli("list");
         QCOMPARE(r.code, 3);
         QVERIFY(r.err.startsWith(QStringLiteral("Several devices are connected; choose one with -d ID:")));
         r = cli("-d", "7-nothing", "list");
