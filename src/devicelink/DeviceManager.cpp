@@ -38,6 +38,7 @@ int DeviceManager::init(DVPT_DeviceChangeCallback onChange, DVPT_PasscodeCallbac
     if (std::getenv("USBMUXD_SOCKET_ADDRESS"))
         libusbmuxd_set_use_inotify(0);
     m_dispatcher = std::thread([this] { dispatch(); });
+    m_subscribed = std::chrono::steady_clock::now();
     if (idevice_event_subscribe(&DeviceManager::onEvent, this) != IDEVICE_E_SUCCESS) {
         DIAG_LOG("usbmuxd events not available");
         shutdown();
@@ -48,6 +49,11 @@ int DeviceManager::init(DVPT_DeviceChangeCallback onChange, DVPT_PasscodeCallbac
 
 void DeviceManager::shutdown()
 {
+    // libusbmuxd cancels its event thread on unsubscribe; a cancel that lands
+    // while the thread still sends its Listen request loses that request's
+    // memory. The request goes out within a moment of subscribing, so a
+    // command that ends at once waits for that moment first.
+    std::this_thread::sleep_until(m_subscribed + std::chrono::milliseconds(50));
     idevice_event_unsubscribe();
     std::vector<Opener> openers;
     std::map<std::string, Entry> devices;

@@ -5,6 +5,7 @@
 #include <libimobiledevice/libimobiledevice.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -71,5 +72,6 @@ private:
     void reapOpeners();   // with m_mutex held
 
     std::thread m_dispatcher;
+    std::chrono::steady_clock::time_point m_subscribed;   // when the usbmuxd events were asked for
     std::vector<Opener> m_openers;
 };
