@@ -160,7 +160,11 @@ bool VConnection::receiveToFile(int fd, uint64_t length, int *writeError)
         else
             m_pipe[0] = m_pipe[1] = -1;
     }
-    std::vector<char> buffer(size_t(std::min<uint64_t>(length, spliced ? 64 * 1024 : kChunkBytes)));
+    // Bytes that go through this process: those of a buffered receive, or
+    // those dropped after a failed write.
+    std::vector<char> &buffer = m_scratch;
+    if (buffer.size() < kChunkBytes)
+        buffer.resize(kChunkBytes);
     while (length > 0) {
         size_t got = 0;
         if (spliced) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class VDevice;
 class VTlsContext;
@@ -93,4 +94,5 @@ private:
     uint64_t m_bytesIn = 0;
     bool m_repliedWithError = false;   // an injected Error answered the current request
     int m_pipe[2] = {-1, -1};          // receiveToFile's, made on first use
+    std::vector<char> m_scratch;       // receiveToFile's buffer, kept between calls
 };
