@@ -3,7 +3,7 @@
 
 #include "AppHandler.h"
 #include "DeviceFixture.h"
-#include "DiagLog.h"
+#include "DiagLogText.h"
 #include "FakePrefix.h"
 #include "RecordingTask.h"
 #include "TestData.h"
@@ -151,13 +151,14 @@ private slots:
         start({1});
         QVERIFY(!m_handler->canExportApps());
         const QString target = m_out + QStringLiteral("/app.ipa");
+        TestData::clearDiagLog();
         RecordingTask task(AppTask::ExportApptoPCTask);
         QCOMPARE(m_handler->AppArchive(m_app.identifier.toUtf8(), true, target.toUtf8(), &task), -1010);
         QCOMPARE(m_handler->exportToiTunes(m_app.identifier.toUtf8(), true, &task), -1010);
         QVERIFY(task.infos.empty());
         QVERIFY(leftovers().isEmpty());
         // The device (in this process, logging here too) answered no archive command.
-        const QByteArray log = TestData::readFile(DiagLog::logPath());
+        const QByteArray log = TestData::diagLog();
         QVERIFY(log.contains("no longer archives apps"));
         QVERIFY(!log.contains("answering with"));
     }

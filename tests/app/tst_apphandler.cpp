@@ -6,7 +6,7 @@
 #include "AppLoader.h"
 #include "AppTable.h"
 #include "DeviceFixture.h"
-#include "DiagLog.h"
+#include "DiagLogText.h"
 #include "RecordingTask.h"
 #include "TestData.h"
 #include "VDemo.h"
@@ -301,11 +301,12 @@ private slots:
             QVERIFY(TestData::writeFile(path, "not a package"));
         else if (kind != QLatin1String("missing"))
             package(QStringLiteral("refused.ipa"), builder);
+        TestData::clearDiagLog();
         RecordingTask task;
         QCOMPARE(m_handler->AppInstall(path.toUtf8(), &task), result);
         QVERIFY(staged().isEmpty());   // nothing reached the device
         QVERIFY(!installedOnDevice(QStringLiteral("com.test.refused")));
-        QVERIFY(QFile(DiagLog::logPath()).size() > 0);
+        QVERIFY(!TestData::diagLog().isEmpty());
     }
 
     void packagesTheDeviceAccepts_data()
@@ -356,12 +357,13 @@ private slots:
 
         // A broken upgrade leaves the installed app and its data alone.
         QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
+        TestData::clearDiagLog();
         RecordingTask failing;
         failing.overwriteAnswer = true;
         QCOMPARE(m_handler->AppInstall(v2path, &failing), -1008);
         QCOMPARE(failing.statusInfo().status, std::string(kDeviceErrorStatus));
         QCOMPARE(failing.statusInfo().error, std::string("Injected fault of the virtual device (APIInternalError)"));
-        QVERIFY(TestData::readFile(DiagLog::logPath()).contains("the device refused: Injected fault"));
+        QVERIFY(TestData::diagLog().contains("the device refused: Injected fault"));
         QVERIFY(staged().isEmpty());
         QCOMPARE(removed.count(), 0);
         QVERIFY(QFile::exists(document));

@@ -1,5 +1,5 @@
 #include "DevPort.h"
-#include "DiagLog.h"
+#include "DiagLogText.h"
 #include "PlistFrame.h"
 #include "TestData.h"
 #include "communication.h"
@@ -85,7 +85,7 @@ class TestChannel : public QObject
     }
     QByteArray logText() const
     {
-        return TestData::readFile(DiagLog::logPath());
+        return TestData::diagLog();
     }
 
 private slots:

@@ -1,4 +1,4 @@
-#include "DiagLog.h"
+#include "DiagLogText.h"
 #include "FakePrefix.h"
 #include "ItunesInteract.h"
 #include "WinePrefix.h"
@@ -60,12 +60,7 @@ private slots:
         QCOMPARE(itunes.GetAutoDirectoryName(), QString(ItunesInteract::kDefaultAutoFolder));
         qunsetenv("WINEPREFIX");
 
-        QByteArray text;
-        for (const QString &path : {DiagLog::twinPath(), DiagLog::logPath()}) {
-            QFile log(path);
-            if (log.open(QIODevice::ReadOnly))
-                text += log.readAll();
-        }
+        const QByteArray text = TestData::diagLog();
         if (oldTmp.isNull())
             qunsetenv("TMPDIR");
         else

@@ -2,7 +2,7 @@
 // the failures with their messages and exit codes.
 
 #include "DeviceFixture.h"
-#include "DiagLog.h"
+#include "DiagLogText.h"
 #include "TestData.h"
 #include "VAppPlist.h"
 #include "VPackageBuilder.h"
@@ -584,7 +584,7 @@ private slots:
             QVERIFY(!r.err.contains(QStringLiteral("Copying")));
         }
         // The device, in this process, was asked to archive nothing.
-        QVERIFY(!TestData::readFile(DiagLog::logPath()).contains("answering with"));
+        QVERIFY(!TestData::diagLog().contains("answering with"));
     }
 
     void sessionsEndingMidWorkEndClearly()
