@@ -28,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -40,24 +39,6 @@ namespace {
 QString actionText(const char *text)
 {
     return QCoreApplication::translate("tr_action_text", text);
-}
-
-// One of our monochrome tool images (and its @2x form) in the given colour,
-// so that an enabled button reads as enabled in light and dark palettes.
-QIcon tintedIcon(const QString &path, const QColor &color)
-{
-    QIcon icon;
-    for (const QString &file : {path, path.chopped(4) + QStringLiteral("@2x.png")}) {
-        QPixmap pixmap(file);
-        if (pixmap.isNull())
-            continue;
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(pixmap.rect(), color);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
 }
 
 } // namespace
@@ -327,7 +308,7 @@ void AppWidget::setButtonIcons()
         {ui->listView_pushButton, "view-list-icons", ":/images/view-icons.png"},
     };
     for (const auto &icon : icons) {
-        const QIcon own = tintedIcon(QLatin1String(icon.ownImage), palette().color(QPalette::ButtonText));
+        const QIcon own = TulSkin::tintedIcon(QLatin1String(icon.ownImage), palette().color(QPalette::ButtonText));
         icon.button->setIcon(QIcon::fromTheme(QLatin1String(icon.themeName), own));
     }
 }

@@ -3,8 +3,12 @@
 #include "DiagLog.h"
 #include "TulPref.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 QString TulSkin::currentSkin()
 {
@@ -37,4 +41,20 @@ QString TulSkin::styleSheet()
         return QString();
     }
     return QString::fromUtf8(file.read(kMaxStyleSheetSize));
+}
+
+QIcon TulSkin::tintedIcon(const QString &path, const QColor &color)
+{
+    QIcon icon;
+    for (const QString &file : {path, path.chopped(4) + QStringLiteral("@2x.png")}) {
+        QPixmap pixmap(file);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), color);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+class QColor;
+class QIcon;
+
 // The current skin: a folder of images and an optional style sheet
 // (<skinDir>/app_appvoy/<skin name>/style.qss).
 class TulSkin
@@ -16,4 +19,7 @@ public:
     static QString appSkinUrl();
     // The current skin's style sheet; empty when it has none or it is too big.
     static QString styleSheet();
+    // One of our monochrome images (and its "@2x" form) in the given colour,
+    // so that it reads in light and dark palettes and on a selected row.
+    static QIcon tintedIcon(const QString &path, const QColor &color);
 };

@@ -31,6 +31,7 @@ DeviceTreeWidget::DeviceTreeWidget(QWidget *parent)
     setAccessibleName(tr("Devices"));
     addPlaceholder();
     connect(this, &QTreeWidget::currentItemChanged, this, &DeviceTreeWidget::slot_itemSelectionChanged);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &DeviceTreeWidget::updateEjectIcons);
     busyMovie = MovieFrames::create(QStringLiteral(":/images/loading.mng"), kBusySize, this);
     busyMovie->start();
 }
@@ -105,8 +106,6 @@ void DeviceTreeWidget::addDevice(const IPodDeviceInfo &device, int functions)
     auto *eject = new QPushButton(this);
     eject->setProperty("serial", id);
     eject->setObjectName(QStringLiteral("eject_button"));
-    eject->setIcon(QIcon::fromTheme(QStringLiteral("media-eject"),
-                                    QIcon(QStringLiteral(":/images/eject.png"))));
     eject->setIconSize(QSize(16, 16));
     eject->setFlat(true);
     eject->setFocusPolicy(Qt::NoFocus);
@@ -127,6 +126,28 @@ void DeviceTreeWidget::addDevice(const IPodDeviceInfo &device, int functions)
 
     row->setExpanded(true);
     setCurrentItem(apps);
+    updateEjectIcons();
+}
+
+// Our eject image follows the row: text colour, or the selection's text
+// colour on a selected row, where a grey glyph would look disabled. A theme's
+// own eject icon is used as the theme draws it.
+void DeviceTreeWidget::updateEjectIcons()
+{
+    const bool themed = QIcon::hasThemeIcon(QStringLiteral("media-eject"));
+    const QString own = QStringLiteral(":/images/eject.png");
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem *row = topLevelItem(i);
+        auto *eject = qobject_cast<QPushButton *>(itemWidget(row, 2));
+        if (!eject)
+            continue;
+        if (themed) {
+            eject->setIcon(QIcon::fromTheme(QStringLiteral("media-eject")));
+            continue;
+        }
+        const QPalette::ColorRole role = row->isSelected() ? QPalette::HighlightedText : QPalette::Text;
+        eject->setIcon(TulSkin::tintedIcon(own, palette().color(role)));
+    }
 }
 
 QTreeWidgetItem *DeviceTreeWidget::deviceItem(const QString &deviceId) const
@@ -209,6 +230,8 @@ void DeviceTreeWidget::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         retranslateRows();
+    else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange)
+        updateEjectIcons();
     QTreeWidget::changeEvent(event);
 }
 

@@ -57,6 +57,7 @@ private:
     void addPlaceholder();
     void fitPlaceholder();
     void retranslateRows();
+    void updateEjectIcons();
     static QIcon devicePicture(const QString &path);
 
     QTreeWidgetItem *placeholder = nullptr;
