@@ -84,10 +84,16 @@ private slots:
     void addReportsProgressAndSizes()
     {
         start();
+        // An empty file and a missing one are refused before the device sees them.
+        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
+        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("empty.txt"), QByteArray()).toUtf8(), nullptr), -2);
+        QCOMPARE(m_handler->AppAddDoc(kApp, "/no/such/file.txt", nullptr), -1);
+        QCOMPARE(added.count(), 0);
+        QVERIFY(deviceFolder().isEmpty());
+
         // Nine blocks of a MiB and a bit.
         const QByteArray content = TestData::patterned(9 * 1024 * 1024 + 700000, 'a');
         const QString file = local(QStringLiteral("report.pdf"), content);
-        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
         QSignalSpy changedDoc(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
         QSignalSpy changedApp(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON>(&AppHandler::data_itemchanged));
         RecordingTask task(AppTask::AppAddDocTask);
@@ -121,16 +127,6 @@ private slots:
         QCOMPARE(app().documents.size(), 1);
         QCOMPARE(app().documents.first().size, qint64(content.size()));
         QCOMPARE(app().documents.first().path, QString::fromStdString(m_device->id(0)) + QStringLiteral("/Documents/report.pdf"));
-    }
-
-    void emptyFileIsRefusedBeforeTheDevice()
-    {
-        start();
-        QSignalSpy added(m_handler.get(), &AppHandler::data_app_docAdded);
-        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("empty.txt"), QByteArray()).toUtf8(), nullptr), -2);
-        QCOMPARE(added.count(), 0);
-        QVERIFY(deviceFolder().isEmpty());
-        QCOMPARE(m_handler->AppAddDoc(kApp, "/no/such/file.txt", nullptr), -1);
     }
 
     void replacingAsksAndKeepsTheOldUntilDone()
@@ -182,7 +178,7 @@ private slots:
         QCOMPARE(added.last().at(2).value<AppTask *>(), static_cast<AppTask *>(nullptr));
     }
 
-    void copyToTheComputer()
+    void copyToTheComputerAndDelete()
     {
         start();
         const QByteArray content = TestData::patterned(300000, 'c');
@@ -199,6 +195,18 @@ private slots:
         QVERIFY(!QFile::exists(target + QStringLiteral("2")));
         QCOMPARE(m_handler->AppExportDoc(kApp, "photo.jpg", "/proc/forbidden/photo.jpg", nullptr), -2);
         QVERIFY(m_handler->AppExportDoc(kApp, "..", (target + QStringLiteral("3")).toUtf8(), nullptr) < 0);
+
+        // Deleted: announced once, the size subtracted; only the file name counts.
+        const quint64 size = app().documentSize;
+        QSignalSpy changed(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
+        QCOMPARE(m_handler->AppDeleteDoc(kApp, "someone/else/photo.jpg"), 0);
+        QVERIFY(!QFile::exists(onDevice(QStringLiteral("photo.jpg"))));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(1).value<DATACHANGED_REASON>(), DOC_REMOVED);
+        QCOMPARE(changed.at(0).at(0).value<AppInfoItem>().documentSize, size - quint64(content.size()));
+        QCOMPARE(app().documents.size(), 0);
+        QVERIFY(m_handler->AppDeleteDoc(kApp, "photo.jpg") < 0);
+        QCOMPARE(changed.count(), 1);
     }
 
     void brokenCopyLeavesNoFile_data()
@@ -220,23 +228,6 @@ private slots:
         QDir().mkpath(QFileInfo(target).path());
         QVERIFY(m_handler->AppExportDoc(kApp, "big.bin", target.toUtf8(), nullptr) < 0);
         QVERIFY(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    }
-
-    void deleteAnnouncesAndSubtracts()
-    {
-        start();
-        QCOMPARE(m_handler->AppAddDoc(kApp, local(QStringLiteral("gone.txt"), "12345").toUtf8(), nullptr), 0);
-        const quint64 size = app().documentSize;
-        QSignalSpy changed(m_handler.get(), qOverload<AppInfoItem, DATACHANGED_REASON, DocItemInfo>(&AppHandler::data_itemchanged));
-        QCOMPARE(m_handler->AppDeleteDoc(kApp, "someone/else/gone.txt"), 0);   // only the file name counts
-        QVERIFY(!QFile::exists(onDevice(QStringLiteral("gone.txt"))));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed.at(0).at(1).value<DATACHANGED_REASON>(), DOC_REMOVED);
-        QCOMPARE(changed.at(0).at(0).value<AppInfoItem>().documentSize, size - 5);
-        QCOMPARE(app().documents.size(), 0);
-
-        QVERIFY(m_handler->AppDeleteDoc(kApp, "gone.txt") < 0);
-        QCOMPARE(changed.count(), 1);
     }
 
     void namesAreNamesAndPartialsAreNotDocuments()

@@ -1,5 +1,5 @@
 // The models and the task engine against the virtual device: load,
-// install, export, documents added and removed; afterwards the models show
+// install, documents added and removed; afterwards the models show
 // what a fresh load of the device shows, and every task is gone.
 
 #include "AppHandler.h"
@@ -7,7 +7,6 @@
 #include "AppProxyModel.h"
 #include "AppTaskCtrl.h"
 #include "AppTaskManager.h"
-#include "AppTaskParams.h"
 #include "DeviceFixture.h"
 #include "DocModel.h"
 #include "TestData.h"
@@ -122,13 +121,13 @@ private slots:
         m_tasks.clear();
     }
 
-    void loadInstallExportDocuments_data()
+    void loadInstallDocuments_data()
     {
         QTest::addColumn<bool>("tlsServices");
         QTest::newRow("tls-session") << false;
         QTest::newRow("tls-services") << true;   // every service connection starts in TLS too
     }
-    void loadInstallExportDocuments()
+    void loadInstallDocuments()
     {
         QFETCH(bool, tlsServices);
         if (tlsServices)
@@ -170,33 +169,7 @@ private slots:
         QCOMPARE(inserted.at(0).at(1).toInt(), page.apps->rowOf(sample));
         QVERIFY(sample->associatedTasks().isEmpty());
 
-        // Installing it again, declined: nothing changes, nothing is reported.
-        auto *again = qobject_cast<InstallAppTask *>(page.proxy->createTask(
-            page.handler.get(), AppTask::InstallAppTask, {packages + QStringLiteral("/Sample Documents App.ipa")}));
-        int asked = 0;
-        connect(again, &InstallAppTask::sig_overwriteConfirm, this, [&asked](bool *overwrite) {
-            ++asked;
-            *overwrite = false;
-        }, Qt::BlockingQueuedConnection);
-        QSignalSpy failed(page.apps.get(), &AppModel::taskFailed);
-        QVERIFY(runToEnd(again));
-        QCOMPARE(asked, 1);
-        QCOMPARE(failed.count(), 0);
-        QCOMPARE(page.apps->rowCount(), loaded + 1);
-
-        // Export the new app with its documents.
-        const QString out = m_device->root() + QStringLiteral("/out");
-        QDir().mkpath(out);
-        const QString target = out + QLatin1Char('/') + page.handler->exportFileName(sample->record.appId.toUtf8(), false);
-        AppTask *exportPc = page.proxy->createTask(page.handler.get(), AppTask::ExportApptoPCTask,
-                                                   {AppTaskParams::appHandle(sample), false, target});
-        sample->addAssociateTask(exportPc);
-        QVERIFY(runToEnd(exportPc));
-        QVERIFY(QFileInfo(target).size() > 0);
-        QVERIFY(sample->associatedTasks().isEmpty());
-        QCOMPARE(failed.count(), 0);
-
-        // Documents: add two, remove one, copy one out.
+        // Documents: add two, remove one.
         QVERIFY(sample->record.fileSharingEnabled);
         page.docs->setCurrentApp(sample);
         const int docsBefore = page.docs->rowCount();
@@ -211,12 +184,6 @@ private slots:
         QCOMPARE(page.docs->index(aRow, DocModel::ColSize).data().toString(), QStringLiteral("97.66 KB"));
         QCOMPARE(page.docs->index(aRow, 0).data(DocModel::TaskStateRole).toInt(), 0);
 
-        ZDocItemInfo *a = page.docs->itemAt(aRow);
-        AppTask *copy = page.docs->createTask(page.handler.get(), AppTask::ExportDoctoPCTask,
-                                              {sample->record.appId, out + QStringLiteral("/a.txt"), QStringLiteral("a.txt")});
-        a->addAssociateTask(copy);
-        QVERIFY(runToEnd(copy));
-        QCOMPARE(QFileInfo(out + QStringLiteral("/a.txt")).size(), qint64(100000));
         AppTask *remove = page.docs->createTask(page.handler.get(), AppTask::AppDeleteDocTask, {sample->record.appId, QStringLiteral("b.txt")});
         page.docs->itemAt(rowNamed(*page.docs, QStringLiteral("b.txt")))->addAssociateTask(remove);
         QVERIFY(runToEnd(remove));

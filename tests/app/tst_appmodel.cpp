@@ -131,45 +131,28 @@ private slots:
         QCOMPARE(m_model->index(0, AppModel::ColDocumentSize).data().toString(), text);
     }
 
-    void datesAccountGenreVersion()
+    // The texts, roles, flags and ticks of a row; dates that do not read are empty.
+    void rowTextsRolesFlagsAndChecks()
     {
         AppInfoItem item = app(QStringLiteral("com.a"), QStringLiteral("A"), 0, QStringLiteral("Games"));
         item.purchaseAccount = QStringLiteral("buyer@example.com");
-        const QDateTime noon(QDate(2014, 3, 9), QTime(12, 0));
-        item.releaseDate = noon.toSecsSinceEpoch();
+        item.releaseDate = QDateTime(QDate(2014, 3, 9), QTime(12, 0)).toSecsSinceEpoch();
         item.purchaseDate = 0;
-        load({item});
-        QCOMPARE(m_model->index(0, AppModel::ColPurchaseDate).data().toString(), QString());
-        QCOMPARE(m_model->index(0, AppModel::ColReleaseDate).data().toString(), QStringLiteral("2014-03-09"));
-        QCOMPARE(m_model->index(0, AppModel::ColPurchaseAccount).data().toString(), item.purchaseAccount);
-        QCOMPARE(m_model->index(0, AppModel::ColGenre).data().toString(), QStringLiteral("Games"));
-        QCOMPARE(m_model->index(0, AppModel::ColVersion).data().toString(), QStringLiteral("1.0"));
-        QCOMPARE(m_model->index(0, 5).data(AppModel::GenreRole).toString(), QStringLiteral("Games"));
-        QVERIFY(!m_model->index(0, 0).data().isValid());
-        QVERIFY(!m_model->index(0, 1).data(Qt::ToolTipRole).isValid());
-    }
-
-    void headerFlagsChecksAndIcons()
-    {
-        AppInfoItem item = app(QStringLiteral("com.a"), QStringLiteral("A"));
-        item.iconPng = iconPng(120, 60);
         load({item, app(QStringLiteral("com.b"), QStringLiteral("B"))});
+        QStringList texts;
+        for (int col = 0; col < m_model->columnCount(); ++col)
+            texts << m_model->index(0, col).data().toString();
+        QCOMPARE(texts, (QStringList{QString(), QStringLiteral("A"), item.purchaseAccount, QString(), QStringLiteral("Games"),
+                                     QStringLiteral("0.00 KB"), QStringLiteral("0.00 KB"), QStringLiteral("1.0"),
+                                     QStringLiteral("2014-03-09")}));
+        QCOMPARE(m_model->index(0, 5).data(AppModel::GenreRole).toString(), QStringLiteral("Games"));
 
         QVERIFY(!m_model->headerData(0, Qt::Horizontal).isValid());
-        QCOMPARE(AppModel::headerIconPath(0), QStringLiteral(":/images/checkbox.png"));
-        QCOMPARE(AppModel::headerIconPath(1), QStringLiteral(":/images/checkbox_.png"));
-        QCOMPARE(AppModel::headerIconPath(2), QStringLiteral(":/images/checkedbox.png"));
         m_model->setHeaderCheckState(1);
         QCOMPARE(m_model->headerData(0, Qt::Horizontal, Qt::DecorationRole).userType(), int(QMetaType::QIcon));
         QVERIFY(!m_model->headerData(1, Qt::Horizontal, Qt::DecorationRole).isValid());
         m_model->setHeaderCheckState(3);
         QVERIFY(!m_model->headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
-
-        const QVariant icon = m_model->index(0, 0).data(Qt::DecorationRole);
-        QCOMPARE(icon.userType(), int(QMetaType::QPixmap));
-        QCOMPARE(icon.value<QPixmap>().size(), QSize(80, 80));
-        QVERIFY(!m_model->index(1, 0).data(Qt::DecorationRole).isValid());   // no icon
-        QVERIFY(!m_model->index(0, 1).data(Qt::DecorationRole).isValid());
 
         QVERIFY(m_model->flags(QModelIndex()) & Qt::ItemIsDropEnabled);
         QCOMPARE(m_model->flags(m_model->index(0, 0)),
@@ -259,6 +242,7 @@ private slots:
         QCOMPARE(shown.size(), QSize(AppIconCache::kSide, AppIconCache::kSide));
         QCOMPARE(shown.pixelColor(40, 40), QColor(Qt::red));
         QVERIFY(!m_model->index(0, 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(!m_model->index(1, 1).data(Qt::DecorationRole).isValid());
 
         emit m_handler->data_itemchanged(b, INFO_CHANGED);
         QCOMPARE(changed.last().at(0).toModelIndex().row(), 1);

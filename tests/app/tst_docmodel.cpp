@@ -228,6 +228,14 @@ private slots:
         emit m_handler->data_itemchanged(record, DOC_REMOVED, doc(QStringLiteral("x.txt")));
         QCOMPARE(removed.count(), 1);
         QCOMPARE(names(), QStringList{QStringLiteral("renamed.txt")});
+
+        // The shown app itself removed: the list empties.
+        QSignalSpy reset(m_docs.get(), &QAbstractItemModel::modelReset);
+        emit m_handler->data_itemremoved(std::string("com.a"));
+        QCOMPARE(reset.count(), 1);
+        QVERIFY(!m_docs->currentApp());
+        QCOMPARE(m_docs->rowCount(), 0);
+        QVERIFY(!m_docs->adoptOrphanDataItem(nullptr));
     }
 
     void exportProgressAndFinish()
@@ -247,18 +255,6 @@ private slots:
         QVERIFY(!m_docs->dataItemByTask(task));
         QVERIFY(AppTaskManager::instance()->registry(m_key).isEmpty());
         delete task;
-    }
-
-    void removingTheShownAppEmptiesTheList()
-    {
-        m_docs->setCurrentApp(m_apps->item(QStringLiteral("com.a")));
-        QCOMPARE(m_docs->rowCount(), 2);
-        QSignalSpy reset(m_docs.get(), &QAbstractItemModel::modelReset);
-        emit m_handler->data_itemremoved(std::string("com.a"));
-        QCOMPARE(reset.count(), 1);
-        QVERIFY(!m_docs->currentApp());
-        QCOMPARE(m_docs->rowCount(), 0);
-        QVERIFY(!m_docs->adoptOrphanDataItem(nullptr));
     }
 
     void iconsComeFromTheProvider()
