@@ -18,6 +18,7 @@
 #include "ReplaceDlg.h"
 #include "Tul.h"
 #include "TulMessageBox.h"
+#include "TestData.h"
 #include "TulPref.h"
 #include "VDemo.h"
 #include "ZAppInfoItem.h"
@@ -99,11 +100,26 @@ class TestAppWidget : public QObject
     {
         return AppTaskCtrl::instance()->tasks(AppTaskCtrl::deviceKey(m_page->handler())).isEmpty();
     }
-    QString outFolder() const
+    // The folder exports and saves go to; the folder question answers with it.
+    QString outFolder()
     {
         const QString out = m_device->root() + QStringLiteral("/out");
         QDir().mkpath(out);
+        Tul::setFolderChooser([out](const QString &, const QString &) { return out; });
         return out;
+    }
+    int docRow(const QString &name) const
+    {
+        for (int r = 0; r < m_page->docModel()->rowCount(); ++r) {
+            if (m_page->docModel()->itemAt(r)->record.name == name)
+                return r;
+        }
+        return -1;
+    }
+    void selectDocument(int row)
+    {
+        ui()->docDetailsView->selectionModel()->select(m_page->docModel()->index(row, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
 private slots:
@@ -161,8 +177,7 @@ private slots:
         QVERIFY(ui()->details_frame->isHidden());
 
         // A selected document keeps the apps from being deleted.
-        ui()->docDetailsView->selectionModel()->select(docs->index(0, 0),
-                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectDocument(0);
         QVERIFY(!ui()->delcheckedbt->isEnabled());
         QVERIFY(ui()->pushButton_save->isEnabled() && ui()->pushButton_delete->isEnabled());
         ui()->docDetailsView->selectionModel()->clearSelection();
@@ -192,8 +207,7 @@ private slots:
         QVERIFY(m_page->documentStateText().isEmpty());
         QVERIFY(!ui()->docDetailsView->isHidden());
         QCOMPARE(ui()->label_appName->text(), QStringLiteral("Pocket Notes"));
-        ui()->docDetailsView->selectionModel()->select(docs->index(0, 0),
-                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectDocument(0);
         QVERIFY(ui()->pushButton_save->isEnabled() && ui()->pushButton_delete->isEnabled());
     }
 
@@ -243,13 +257,9 @@ private slots:
         QCOMPARE(m_page->selectedAppItems().size(), total);
         QTest::keyClick(m_page.get(), Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(m_page->filterCtrl()->lineEdit()->hasFocus());
-        QVERIFY(!ui()->delcheckedbt->accessibleName().isEmpty());
         QVERIFY(!ui()->listView->accessibleDescription().isEmpty());
-    }
 
-    void followsALanguageChange()
-    {
-        open();
+        // A language change reaches the search box, the menu, the form and the buttons' names.
         QTranslator german;
         QVERIFY(german.load(QStringLiteral(":/translations/appshuttle_de.qm")));
         QCoreApplication::installTranslator(&german);
@@ -261,6 +271,7 @@ private slots:
         QCoreApplication::removeTranslator(&german);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
         QCOMPARE(m_page->appMenu()->actions().at(6)->text(), QStringLiteral("&Delete"));
+        QCOMPARE(ui()->delcheckedbt->accessibleName(), QStringLiteral("Delete"));
     }
 
     void deleteAsksByNameOrCount()
@@ -299,12 +310,10 @@ private slots:
         for (const QString &name : names) {
             const QString file = m_page->handler()->exportFileName(app(name)->record.appId.toUtf8(), true);
             if (choice == ReplaceDlg::Rename || existing.isEmpty()) {
-                QFile f(out + QLatin1Char('/') + file);
-                QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+                QVERIFY(TestData::writeFile(out + QLatin1Char('/') + file, "old"));
                 existing << file;
             }
         }
-        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
         AppActions::setConflictAnswerer([&](ReplaceDlg &dialog, const QString &) {
             ++m_conflicts;
             dialog.setApplyToAll(true);
@@ -319,11 +328,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(idle(name), 60000);
         QVERIFY2(m_infos.isEmpty(), qPrintable(m_infos.join(QLatin1Char('\n'))));
         const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
-        for (const QString &file : existing) {
-            QFile old(out + QLatin1Char('/') + file);
-            QVERIFY(old.open(QIODevice::ReadOnly));
-            QCOMPARE(old.readAll(), QByteArray("old"));
-        }
+        for (const QString &file : existing)
+            QCOMPARE(TestData::readFile(out + QLatin1Char('/') + file), QByteArray("old"));
         if (choice == ReplaceDlg::Rename) {
             QCOMPARE(files.size(), 6);
             for (const QString &file : existing)
@@ -339,41 +345,39 @@ private slots:
         // A name no local file should get: hidden, with a control character.
         const QString hostile = QStringLiteral(".\u0007secret.txt");
         open(0, [&] {
-            QFile doc(m_device->appsDir(0) + QStringLiteral("/com.northwind.pocketnotes/Documents/") + hostile);
-            QVERIFY(doc.open(QIODevice::WriteOnly) && doc.write("new") == 3);
+            QVERIFY(TestData::writeFile(m_device->appsDir(0) + QStringLiteral("/com.northwind.pocketnotes/Documents/") + hostile, "new"));
         });
         select({QStringLiteral("Pocket Notes")});
-        DocModel *docs = m_page->docModel();
-        QTRY_VERIFY(docs->rowCount() > 0);
-        int hostileRow = -1;
-        for (int r = 0; r < docs->rowCount(); ++r)
-            hostileRow = docs->itemAt(r)->record.name == hostile ? r : hostileRow;
+        QTRY_VERIFY(m_page->docModel()->rowCount() > 0);
+        const int hostileRow = docRow(hostile);
         QVERIFY(hostileRow >= 0);
         const QString out = outFolder();
         const QString safe = AppMessages::safeFileName(hostile);
         QCOMPARE(safe, QStringLiteral("_.secret.txt"));
-        QFile old(out + QLatin1Char('/') + safe);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        QVERIFY(TestData::writeFile(out + QLatin1Char('/') + safe, "old"));
         QString asked;
-        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
         AppActions::setConflictAnswerer([&](ReplaceDlg &dialog, const QString &name) {
             asked = name;
             dialog.OnBtnReplace();
             return dialog.result();
         });
-        ui()->docDetailsView->selectionModel()->select(docs->index(hostileRow, 0),
-                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectDocument(hostileRow);
         m_page->slot_doc_exporttopc();
         QCOMPARE(asked, safe);
         QTRY_VERIFY_WITH_TIMEOUT(tasksDone(), 30000);
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{safe});
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("new"));
+        QCOMPARE(TestData::readFile(out + QLatin1Char('/') + safe), QByteArray("new"));
     }
 
-    void installRefusedForTheFamily()
+    // Each failed file says why, in the texts the command line shares;
+    // the chosen files' and folder's places are remembered.
+    void failuresAreReportedPerFile()
     {
+        FakePrefix prefix;
+        prefix.installItunes(QStringLiteral("9.1.1.11"));
+        prefix.writeLibrary(QStringLiteral("iTunesPrefs.xml"),
+                            QStringLiteral("file://localhost/C:/users/tester/Music/iTunes/iTunes%20Media/"));
+        qputenv("WINEPREFIX", prefix.path().toLocal8Bit());
         open();
         QString error;
         const QString packages = m_device->root() + QStringLiteral("/packages");
@@ -384,33 +388,35 @@ private slots:
         });
         m_page->slot_addApptoDev();
         QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 1, 30000);
-        QCOMPARE(m_infos.first(), QStringLiteral("The app file \"Sample iPad App.ipa\" cannot be installed on your "
-                                                 "device because its kind does not match with your device."));
+        QCOMPARE(m_infos.takeFirst(), AppMessages::taskFailure(AppTask::InstallAppTask, -1001, QStringLiteral("Sample iPad App.ipa")));
         QCOMPARE(m_questions.first(), QStringLiteral("Select one or more files|Apps (*.ipa *.pxl)"));
         QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_files_path")).toString(), packages);
-    }
 
-    void addFolderTakesNamesContainingASuffix()
-    {
-        open();
-        const QString folder = m_device->root() + QStringLiteral("/packages");
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        // A folder: every name with a package suffix in any case, in sub-folders too,
+        // and as files that are no packages, each fails on its own.
+        const QString folder = m_device->root() + QStringLiteral("/folder");
         for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"),
-                                    QStringLiteral("sub/deep.ipa"), QStringLiteral("readme.txt")}) {
-            QFile file(folder + QLatin1Char('/') + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a package") > 0);
-        }
+                                    QStringLiteral("sub/deep.ipa"), QStringLiteral("readme.txt")})
+            QVERIFY(TestData::writeFile(folder + QLatin1Char('/') + name, "not a package"));
         Tul::setFolderChooser([&](const QString &, const QString &) { return folder; });
         m_page->slot_addFolderApptoDev();
-        // Not packages at all: each one that was taken fails on its own.
         QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 3, 30000);
         QStringList expected;
         for (const QString &name : {QStringLiteral("Game.IPA"), QStringLiteral("notes.pxl.txt"), QStringLiteral("deep.ipa")})
-            expected << QStringLiteral("Fail to install the app file \"%1\" on your device.").arg(name);
+            expected << AppMessages::taskFailure(AppTask::InstallAppTask, -1, name);
         m_infos.sort();
         expected.sort();
         QCOMPARE(m_infos, expected);
         QCOMPARE(TulPref::instance()->value(QStringLiteral("ipod_add_app_folder_path")).toString(), folder);
+
+        // A device error while exporting to iTunes speaks of the computer.
+        m_infos.clear();
+        QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
+        select({QStringLiteral("StarChart")});
+        m_page->slot_app_exporttoiTunes();
+        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 1, 30000);
+        qunsetenv("WINEPREFIX");
+        QCOMPARE(m_infos.first(), AppMessages::taskFailure(AppTask::ExportApptoiTunesTask, -1008, QStringLiteral("StarChart")));
     }
 
     void appWithDocumentUploadIsInUse()
@@ -418,47 +424,25 @@ private slots:
         open();
         QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "delay", "30"));
         const QString big = m_device->root() + QStringLiteral("/upload.bin");
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(QByteArray(4 << 20, 'x')) == (4 << 20));
-        file.close();
+        QVERIFY(TestData::writeFile(big, QByteArray(4 << 20, 'x')));
         select({QStringLiteral("Pocket Notes")});
         AppActions::setFileChooser([&](const QString &, const QString &, const QString &) { return QStringList{big}; });
         m_page->slot_docAdd();
         QTRY_VERIFY(m_page->docModel()->hasBusyDocument(app(QStringLiteral("Pocket Notes"))->record.appId));
         m_answer = QMessageBox::Yes;
         m_page->slot_deleteApp();
-        Tul::setFolderChooser([&](const QString &, const QString &) { return outFolder(); });
+        const QString out = outFolder();
         m_page->slot_app_exporttopc();
         QCOMPARE(m_infos, (QStringList{QStringLiteral("The file is in use."), QStringLiteral("The file is in use.")}));
-        QVERIFY(QDir(outFolder()).entryList(QDir::Files).isEmpty());
+        QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(idle(QStringLiteral("Pocket Notes")), 60000);
-    }
-
-    void iTunesFailureSpeaksOfTheComputer()
-    {
-        FakePrefix prefix;
-        prefix.installItunes(QStringLiteral("9.1.1.11"));
-        prefix.writeLibrary(QStringLiteral("iTunesPrefs.xml"),
-                            QStringLiteral("file://localhost/C:/users/tester/Music/iTunes/iTunes%20Media/"));
-        qputenv("WINEPREFIX", prefix.path().toLocal8Bit());
-        open();
-        QVERIFY(m_device->fault(0, "com.apple.mobile.installation_proxy", "error", "APIInternalError"));
-        select({QStringLiteral("StarChart")});
-        m_page->slot_app_exporttoiTunes();
-        QTRY_COMPARE_WITH_TIMEOUT(m_infos.size(), 1, 30000);
-        qunsetenv("WINEPREFIX");
-        QCOMPARE(m_infos.first(),
-                 QStringLiteral("Fail to copy the app \"StarChart\" to your computer. It may be caused by the following "
-                                "factors: 1) Your device is locked by passcode; 2) Your device doesn't have a free space "
-                                "bigger than the size of the app that is going to be exported."));
     }
 
     void exportRefusedOnCurrentIos()
     {
         open(1);
         int asked = 0;
-        Tul::setFolderChooser([&](const QString &, const QString &) { ++asked; return outFolder(); });
+        Tul::setFolderChooser([&](const QString &, const QString &) { ++asked; return m_device->root(); });
         select({proxy()->index(0, AppModel::ColName).data().toString()});
         m_page->slot_app_exporttopc();
         m_page->slot_app_exporttoiTunes();
@@ -474,22 +458,15 @@ private slots:
         QByteArray bytes(6 << 20, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
         open(0, [&] {
-            QFile big(m_device->appsDir(0) + QStringLiteral("/com.brightside.pixelpaint/Documents/big.bin"));
-            QVERIFY(big.open(QIODevice::WriteOnly) && big.write(bytes) == bytes.size());
+            QVERIFY(TestData::writeFile(m_device->appsDir(0) + QStringLiteral("/com.brightside.pixelpaint/Documents/big.bin"), bytes));
         });
         select({QStringLiteral("Pixel Paint")});
         QTRY_VERIFY(m_page->docModel()->rowCount() > 0);
-        int bigRow = -1;
-        for (int r = 0; r < m_page->docModel()->rowCount(); ++r) {
-            if (m_page->docModel()->itemAt(r)->record.name == QLatin1String("big.bin"))
-                bigRow = r;
-        }
+        const int bigRow = docRow(QStringLiteral("big.bin"));
         QVERIFY(bigRow >= 0);
         QVERIFY(m_device->fault(0, "com.apple.mobile.house_arrest", "delay", "20"));
-        ui()->docDetailsView->selectionModel()->select(m_page->docModel()->index(bigRow, 0),
-                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectDocument(bigRow);
         const QString out = outFolder();
-        Tul::setFolderChooser([&](const QString &, const QString &) { return out; });
         m_page->slot_doc_exporttopc();
         ZDocItemInfo *doc = m_page->docModel()->itemAt(bigRow);
         QCOMPARE(doc->associatedTasks().size(), 1);
