@@ -87,9 +87,6 @@ private slots:
         QTest::addColumn<QByteArray>("productType");
         QTest::addColumn<QString>("name");
         QTest::newRow("iphone-15-pro") << QByteArray("iPhone16,1") << QStringLiteral("iPhone 15 Pro");
-        QTest::newRow("iphone-16e") << QByteArray("iPhone17,5") << QStringLiteral("iPhone 16e");
-        QTest::newRow("ipad-10th") << QByteArray("iPad13,18") << QStringLiteral("iPad (10th generation)");
-        QTest::newRow("ipad-pro-m4") << QByteArray("iPad16,5") << QStringLiteral("iPad Pro 13-inch (M4)");
         QTest::newRow("ipod-touch-7th") << QByteArray("iPod9,1") << QStringLiteral("iPod touch (7th generation)");
         QTest::newRow("first-iphone") << QByteArray("iPhone1,1") << QStringLiteral("iPhone");
         QTest::newRow("not-yet-known") << QByteArray("iPhone99,1") << QString();

@@ -58,9 +58,7 @@ private slots:
     void init();
     void cleanup();
 
-    void settingsOkStoresBothKeysOnce();
-    void settingsRestoreDefaultsThenCancelStoresNothing();
-    void settingsUncheckedKeepsIntervalAndApplyStoresIt();
+    void settingsStoreOnOkAndApplyOnly();
     void updateCycles();
     void waitingIgnoresEscapeAndCloseUntilComplete();
     void waitingCompletedWhileHiddenClosesWhenShown();
@@ -84,83 +82,75 @@ void TestShellDialogs::cleanup()
     dir.reset();
 }
 
-void TestShellDialogs::settingsOkStoresBothKeysOnce()
+void TestShellDialogs::settingsStoreOnOkAndApplyOnly()
 {
-    SettingDlg dialog;
-    QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
-    QVERIFY(child<QCheckBox>(&dialog, "checkBox_AutoUpdate")->isChecked());
-    QCOMPARE(child<QComboBox>(&dialog, "comboBox_AutoUpdate")->currentIndex(), 0);
-    QCOMPARE(child<QComboBox>(&dialog, "comboBox_AutoUpdate")->count(), 3);
-    QVERIFY(!child<QPushButton>(&dialog, "ApplyBtn")->isEnabled());
-    QVERIFY(!pref()->contains(QStringLiteral("EnableAutoUpdate")));
-
-    const int result = execWith(dialog, [&] { QTest::mouseClick(child<QPushButton>(&dialog, "OkBtn"), Qt::LeftButton); });
-    QCOMPARE(result, int(QDialog::Rejected));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.at(0), (QVariantList{true, 1}));
-    QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate")).toString(), QStringLiteral("true"));
-    QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 0);
-}
-
-void TestShellDialogs::settingsRestoreDefaultsThenCancelStoresNothing()
-{
-    pref()->setValue(QStringLiteral("EnableAutoUpdate"), false);
-    pref()->setValue(QStringLiteral("AutoUpdateType"), 2);
-    SettingDlg dialog;
-    QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
-    auto *box = child<QCheckBox>(&dialog, "checkBox_AutoUpdate");
-    auto *combo = child<QComboBox>(&dialog, "comboBox_AutoUpdate");
-    QVERIFY(!box->isChecked());
-    QVERIFY(!combo->isEnabled());
-    QCOMPARE(combo->currentIndex(), 2);
-
-    QTest::mouseClick(child<QPushButton>(&dialog, "RestoreDefaultsBtn"), Qt::LeftButton);
-    QVERIFY(box->isChecked());
-    QVERIFY(combo->isEnabled());
-    QCOMPARE(combo->currentIndex(), 0);
-    QVERIFY(child<QPushButton>(&dialog, "ApplyBtn")->isEnabled());
-
-    execWith(dialog, [&] { QTest::mouseClick(child<QPushButton>(&dialog, "CancelBtn"), Qt::LeftButton); });
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate"), true).toBool(), false);
-    QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 2);
-}
-
-void TestShellDialogs::settingsUncheckedKeepsIntervalAndApplyStoresIt()
-{
-    SettingDlg dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
-    auto *box = child<QCheckBox>(&dialog, "checkBox_AutoUpdate");
-    auto *combo = child<QComboBox>(&dialog, "comboBox_AutoUpdate");
-    auto *apply = child<QPushButton>(&dialog, "ApplyBtn");
-
-    combo->setCurrentIndex(1);
-    QVERIFY(apply->isEnabled());
-    QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(!box->isChecked());
-    QVERIFY(!combo->isEnabled());
-    QCOMPARE(combo->currentIndex(), 1);
-
-    QTest::mouseClick(apply, Qt::LeftButton);
-    QVERIFY(!apply->isEnabled());
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.at(0), (QVariantList{false, 7}));
-    QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate"), true).toBool(), false);
-    QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 1);
-
-    // Checking the box again by keyboard re-enables the list.
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_Space);
-    QVERIFY(combo->isEnabled());
+    // Untouched defaults: OK stores both keys once, the flag as text.
+    {
+        SettingDlg dialog;
+        QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
+        QVERIFY(child<QCheckBox>(&dialog, "checkBox_AutoUpdate")->isChecked());
+        QCOMPARE(child<QComboBox>(&dialog, "comboBox_AutoUpdate")->currentIndex(), 0);
+        QCOMPARE(child<QComboBox>(&dialog, "comboBox_AutoUpdate")->count(), 3);
+        QVERIFY(!child<QPushButton>(&dialog, "ApplyBtn")->isEnabled());
+        QVERIFY(!pref()->contains(QStringLiteral("EnableAutoUpdate")));
+        const int result = execWith(dialog, [&] { QTest::mouseClick(child<QPushButton>(&dialog, "OkBtn"), Qt::LeftButton); });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0), (QVariantList{true, 1}));
+        QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate")).toString(), QStringLiteral("true"));
+        QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 0);
+    }
+    // Unchecked, the list keeps its interval; Apply stores it and keeps the dialog open.
+    {
+        SettingDlg dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
+        auto *box = child<QCheckBox>(&dialog, "checkBox_AutoUpdate");
+        auto *combo = child<QComboBox>(&dialog, "comboBox_AutoUpdate");
+        auto *apply = child<QPushButton>(&dialog, "ApplyBtn");
+        combo->setCurrentIndex(1);
+        QVERIFY(apply->isEnabled());
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(!box->isChecked());
+        QVERIFY(!combo->isEnabled());
+        QCOMPARE(combo->currentIndex(), 1);
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QVERIFY(!apply->isEnabled());
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0), (QVariantList{false, 7}));
+        QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate"), true).toBool(), false);
+        QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 1);
+        // Checking the box again by keyboard re-enables the list.
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        QVERIFY(combo->isEnabled());
+    }
+    // The stored choice comes back; Restore Defaults, then Cancel, stores nothing.
+    {
+        SettingDlg dialog;
+        QSignalSpy changed(&dialog, &SettingDlg::signalAutoUpdateChanged);
+        auto *box = child<QCheckBox>(&dialog, "checkBox_AutoUpdate");
+        auto *combo = child<QComboBox>(&dialog, "comboBox_AutoUpdate");
+        QVERIFY(!box->isChecked());
+        QVERIFY(!combo->isEnabled());
+        QCOMPARE(combo->currentIndex(), 1);
+        QTest::mouseClick(child<QPushButton>(&dialog, "RestoreDefaultsBtn"), Qt::LeftButton);
+        QVERIFY(box->isChecked());
+        QVERIFY(combo->isEnabled());
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(child<QPushButton>(&dialog, "ApplyBtn")->isEnabled());
+        execWith(dialog, [&] { QTest::mouseClick(child<QPushButton>(&dialog, "CancelBtn"), Qt::LeftButton); });
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(pref()->value(QStringLiteral("EnableAutoUpdate"), true).toBool(), false);
+        QCOMPARE(pref()->value(QStringLiteral("AutoUpdateType")).toInt(), 1);
+    }
 }
 
 void TestShellDialogs::updateCycles()
 {
-    QCOMPARE(SettingDlg::getUpdateCycle(0), 1);
-    QCOMPARE(SettingDlg::getUpdateCycle(1), 7);
+    // Days per list entry; 1 and 7 are checked through the dialog's signal above.
     QCOMPARE(SettingDlg::getUpdateCycle(2), 30);
     TestData::clearDiagLog();
     QCOMPARE(SettingDlg::getUpdateCycle(3), -1);
@@ -214,21 +204,15 @@ void TestShellDialogs::waitingCompletedWhileHiddenClosesWhenShown()
 void TestShellDialogs::questionRetryResults()
 {
     const QString text = QStringLiteral("Fail to load your device.");
-    {
+    // Retry accepts; Cancel and the window's own close refuse.
+    for (const char *button : {"accept_pushButton", "close_pushButton", ""}) {
         questiondlg dialog(questiondlg::ModeRetry, text, QString());
         QCOMPARE(child<QLabel>(&dialog, "content_label")->text(), text);
         QCOMPARE(dialog.windowTitle(), TulPref::product_name());
-        auto *retry = child<QPushButton>(&dialog, "accept_pushButton");
-        QCOMPARE(execWith(dialog, [&] { QTest::mouseClick(retry, Qt::LeftButton); }), 1);
-    }
-    {
-        questiondlg dialog(questiondlg::ModeRetry, text, QString());
-        auto *cancel = child<QPushButton>(&dialog, "close_pushButton");
-        QCOMPARE(execWith(dialog, [&] { QTest::mouseClick(cancel, Qt::LeftButton); }), 0);
-    }
-    {
-        questiondlg dialog(questiondlg::ModeRetry, text, QString());
-        QCOMPARE(execWith(dialog, [&] { dialog.close(); }), 0);
+        const int result = execWith(dialog, [&] {
+            *button ? QTest::mouseClick(child<QPushButton>(&dialog, button), Qt::LeftButton) : void(dialog.close());
+        });
+        QCOMPARE(result, *button == 'a' ? 1 : 0);
     }
 }
 

@@ -138,7 +138,6 @@ void TestShellTranslations::switchTo(const QLocale &locale)
 
 void TestShellTranslations::openWindowsFollowALanguageChange()
 {
-    switchTo(QLocale(QLocale::English, QLocale::UnitedStates));
     DeviceTreeWidget tree;
     SettingDlg settings;
     watingdlg waiting(watingdlg::ModeLoading);
@@ -147,39 +146,34 @@ void TestShellTranslations::openWindowsFollowALanguageChange()
     for (QWidget *w : std::initializer_list<QWidget *>{&tree, &settings, &waiting, &question, &summary})
         w->show();
 
-    // What each window shows, read at the moment of the call.
-    const QList<std::pair<std::function<QString()>, QString>> shown = {
-        {[&] { return tree.topLevelItem(0)->text(0); }, translated("DeviceTreeWidget", "Please connect iPad, iPod or iPhone...")},
-        {[&] { return settings.windowTitle(); }, translated("SettingDlg", "Settings")},
-        {[&] { return child<QComboBox>(&settings, "comboBox_AutoUpdate")->itemText(1); }, translated("SettingDlg", "Every Week")},
-        {[&] { return child<QPushButton>(&settings, "RestoreDefaultsBtn")->text(); }, translated("SettingDlgClass", "Restore Defaults")},
-        {[&] { return waiting.windowTitle(); }, translated("watingdlg", "Loading...")},
-        {[&] { return child<QLabel>(&waiting, "noteject_label")->text(); },
-         translated("watingdlgClass", "Please wait for a moment and do not remove the device.")},
-        {[&] { return child<QPushButton>(&question, "accept_pushButton")->text(); }, translated("questiondlg", "Retry")},
-        {[&] { return child<QPushButton>(&question, "close_pushButton")->text(); }, translated("questiondlg", "Cancel")},
-        {[&] { return child<QLabel>(&summary, "modelCaption")->text(); }, translated("DeviceSummaryPanel", "Model:")},
+    // What each window shows, read at the moment of the call, and the text it is.
+    struct Shown
+    {
+        std::function<QString()> read;
+        const char *context;
+        const char *source;
     };
-    QList<QString> english;
-    for (const auto &entry : shown) {
-        QCOMPARE(entry.first(), entry.second);
-        english << entry.second;
+    const QList<Shown> shown = {
+        {[&] { return tree.topLevelItem(0)->text(0); }, "DeviceTreeWidget", "Please connect iPad, iPod or iPhone..."},
+        {[&] { return settings.windowTitle(); }, "SettingDlg", "Settings"},
+        {[&] { return child<QComboBox>(&settings, "comboBox_AutoUpdate")->itemText(1); }, "SettingDlg", "Every Week"},
+        {[&] { return child<QPushButton>(&settings, "RestoreDefaultsBtn")->text(); }, "SettingDlgClass", "Restore Defaults"},
+        {[&] { return waiting.windowTitle(); }, "watingdlg", "Loading..."},
+        {[&] { return child<QLabel>(&waiting, "noteject_label")->text(); }, "watingdlgClass",
+         "Please wait for a moment and do not remove the device."},
+        {[&] { return child<QPushButton>(&question, "accept_pushButton")->text(); }, "questiondlg", "Retry"},
+        {[&] { return child<QPushButton>(&question, "close_pushButton")->text(); }, "questiondlg", "Cancel"},
+        {[&] { return child<QLabel>(&summary, "modelCaption")->text(); }, "DeviceSummaryPanel", "Model:"},
+    };
+    // English, German, and back: every window shows the language of the moment.
+    for (const bool german : {false, true, false}) {
+        switchTo(german ? QLocale(QLocale::German, QLocale::Germany) : QLocale(QLocale::English, QLocale::UnitedStates));
+        for (const Shown &entry : shown) {
+            const QString text = translated(entry.context, entry.source);
+            QVERIFY2((text != QLatin1String(entry.source)) == german, entry.source);
+            QCOMPARE(entry.read(), text);
+        }
     }
-
-    switchTo(QLocale(QLocale::German, QLocale::Germany));
-    const QList<QString> german = {
-        translated("DeviceTreeWidget", "Please connect iPad, iPod or iPhone..."), translated("SettingDlg", "Settings"),
-        translated("SettingDlg", "Every Week"), translated("SettingDlgClass", "Restore Defaults"), translated("watingdlg", "Loading..."),
-        translated("watingdlgClass", "Please wait for a moment and do not remove the device."),
-        translated("questiondlg", "Retry"), translated("questiondlg", "Cancel"), translated("DeviceSummaryPanel", "Model:")};
-    for (int i = 0; i < shown.size(); ++i) {
-        QVERIFY2(german.at(i) != english.at(i), qPrintable(english.at(i)));
-        QCOMPARE(shown.at(i).first(), german.at(i));
-    }
-
-    switchTo(QLocale(QLocale::English, QLocale::UnitedStates));
-    for (int i = 0; i < shown.size(); ++i)
-        QCOMPARE(shown.at(i).first(), english.at(i));
 }
 
 // A fresh program started under a German desktop shows German texts.
