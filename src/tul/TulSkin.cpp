@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
-#include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 
@@ -43,9 +42,8 @@ QString TulSkin::styleSheet()
     return QString::fromUtf8(file.read(kMaxStyleSheetSize));
 }
 
-QIcon TulSkin::tintedIcon(const QString &path, const QColor &color)
+QIcon TulSkin::tintedIcon(const QString &path, const QColor &color, QIcon::Mode mode, QIcon icon)
 {
-    QIcon icon;
     for (const QString &file : {path, path.chopped(4) + QStringLiteral("@2x.png")}) {
         QPixmap pixmap(file);
         if (pixmap.isNull())
@@ -54,7 +52,7 @@ QIcon TulSkin::tintedIcon(const QString &path, const QColor &color)
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(pixmap.rect(), color);
         painter.end();
-        icon.addPixmap(pixmap);
+        icon.addPixmap(pixmap, mode);
     }
     return icon;
 }

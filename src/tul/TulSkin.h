@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 class QColor;
-class QIcon;
 
 // The current skin: a folder of images and an optional style sheet
 // (<skinDir>/app_appvoy/<skin name>/style.qss).
@@ -19,7 +19,9 @@ public:
     static QString appSkinUrl();
     // The current skin's style sheet; empty when it has none or it is too big.
     static QString styleSheet();
-    // One of our monochrome images (and its "@2x" form) in the given colour,
-    // so that it reads in light and dark palettes and on a selected row.
-    static QIcon tintedIcon(const QString &path, const QColor &color);
+    // One of our images (and its "@2x" form) as a silhouette in the given
+    // colour, so that it reads in light and dark palettes and on a selected
+    // row; added to `icon` for `mode`.
+    static QIcon tintedIcon(const QString &path, const QColor &color, QIcon::Mode mode = QIcon::Normal,
+                            QIcon icon = QIcon());
 };

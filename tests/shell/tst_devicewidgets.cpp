@@ -106,17 +106,24 @@ void TestDeviceWidgets::rowsAndSelection()
     tree.setCurrentItem(row);
     QCOMPARE(device.count(), 1);
     QCOMPARE(device.at(0).at(0).toString(), id(0));
-    // The eject glyph stays legible on the selected row.
-    const auto glyph = [&tree](QTreeWidgetItem *item) {
-        const QImage image = qobject_cast<QPushButton *>(tree.itemWidget(item, 2))->icon().pixmap(16).toImage();
+    // The eject glyph and the Apps picture stay legible on a selected row.
+    const auto glyph = [](const QIcon &icon, QIcon::Mode mode = QIcon::Normal) {
+        const QImage image = icon.pixmap(16, mode).toImage();
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 if (qAlpha(image.pixel(x, y)) == 255)
                     return QColor(image.pixel(x, y));
         return QColor();
     };
-    QCOMPARE(glyph(row), tree.palette().color(QPalette::HighlightedText));
-    QCOMPARE(glyph(tree.deviceItem(id(1))), tree.palette().color(QPalette::Text));
+    const auto ejectIcon = [&tree](QTreeWidgetItem *item) {
+        return qobject_cast<QPushButton *>(tree.itemWidget(item, 2))->icon();
+    };
+    const QColor selectedText = tree.palette().color(QPalette::HighlightedText);
+    QCOMPARE(glyph(ejectIcon(row)), selectedText);
+    QCOMPARE(glyph(ejectIcon(tree.deviceItem(id(1)))), tree.palette().color(QPalette::Text));
+    const QIcon appsIcon = row->child(0)->data(0, Qt::DecorationRole).value<QIcon>();
+    QCOMPARE(glyph(appsIcon, QIcon::Selected), selectedText);
+    QVERIFY(glyph(appsIcon) != selectedText);
 
     // Removal: unknown identifiers change nothing; the last one brings the placeholder back.
     tree.removeDevice(QStringLiteral("7-unknown"));

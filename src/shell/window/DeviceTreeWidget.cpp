@@ -31,7 +31,7 @@ DeviceTreeWidget::DeviceTreeWidget(QWidget *parent)
     setAccessibleName(tr("Devices"));
     addPlaceholder();
     connect(this, &QTreeWidget::currentItemChanged, this, &DeviceTreeWidget::slot_itemSelectionChanged);
-    connect(this, &QTreeWidget::itemSelectionChanged, this, &DeviceTreeWidget::updateEjectIcons);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &DeviceTreeWidget::updateRowIcons);
     busyMovie = MovieFrames::create(QStringLiteral(":/images/loading.mng"), kBusySize, this);
     busyMovie->start();
 }
@@ -114,30 +114,34 @@ void DeviceTreeWidget::addDevice(const IPodDeviceInfo &device, int functions)
     setItemWidget(row, 2, eject);
 
     auto *apps = new QTreeWidgetItem(row);
-    // In its own colours when selected too: the style's selected tint washes a coloured icon out.
-    QIcon appsIcon;
-    const QString appsPicture = TulSkin::appSkinUrl() + QDir::separator() + QStringLiteral("devicetree_apps.png");
-    appsIcon.addFile(appsPicture, QSize(), QIcon::Normal);
-    appsIcon.addFile(appsPicture, QSize(), QIcon::Selected);
-    apps->setData(0, Qt::DecorationRole, appsIcon);
     apps->setData(0, DeviceIdRole, id);
     apps->setData(0, NodeTypeRole, int(NodeFunction));
     retranslateRows();
 
     row->setExpanded(true);
     setCurrentItem(apps);
-    updateEjectIcons();
+    updateRowIcons();
 }
 
-// Our eject image follows the row: text colour, or the selection's text
-// colour on a selected row, where a grey glyph would look disabled. A theme's
-// own eject icon is used as the theme draws it.
-void DeviceTreeWidget::updateEjectIcons()
+// The Apps picture keeps its colours, and turns to the selection's text
+// colour on a selected row, where the style's tint would wash it out and its
+// blue would vanish in the highlight. Our eject image follows the row the same
+// way (text colour otherwise, as a grey glyph looks disabled); a theme's own
+// eject icon is used as the theme draws it.
+void DeviceTreeWidget::updateRowIcons()
 {
+    const QColor selected = palette().color(QPalette::HighlightedText);
+    const QString appsPicture = TulSkin::appSkinUrl() + QDir::separator() + QStringLiteral("devicetree_apps.png");
+    QIcon appsIcon(appsPicture);
+    appsIcon = TulSkin::tintedIcon(appsPicture, selected, QIcon::Selected, appsIcon);
     const bool themed = QIcon::hasThemeIcon(QStringLiteral("media-eject"));
     const QString own = QStringLiteral(":/images/eject.png");
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem *row = topLevelItem(i);
+        for (int j = 0; j < row->childCount(); ++j) {
+            if (row->child(j)->data(0, NodeTypeRole).toInt() == NodeFunction)
+                row->child(j)->setData(0, Qt::DecorationRole, appsIcon);
+        }
         auto *eject = qobject_cast<QPushButton *>(itemWidget(row, 2));
         if (!eject)
             continue;
@@ -145,8 +149,7 @@ void DeviceTreeWidget::updateEjectIcons()
             eject->setIcon(QIcon::fromTheme(QStringLiteral("media-eject")));
             continue;
         }
-        const QPalette::ColorRole role = row->isSelected() ? QPalette::HighlightedText : QPalette::Text;
-        eject->setIcon(TulSkin::tintedIcon(own, palette().color(role)));
+        eject->setIcon(TulSkin::tintedIcon(own, row->isSelected() ? selected : palette().color(QPalette::Text)));
     }
 }
 
@@ -231,7 +234,7 @@ void DeviceTreeWidget::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         retranslateRows();
     else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange)
-        updateEjectIcons();
+        updateRowIcons();
     QTreeWidget::changeEvent(event);
 }
 

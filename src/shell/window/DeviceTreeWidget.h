@@ -57,7 +57,7 @@ private:
     void addPlaceholder();
     void fitPlaceholder();
     void retranslateRows();
-    void updateEjectIcons();
+    void updateRowIcons();
     static QIcon devicePicture(const QString &path);
 
     QTreeWidgetItem *placeholder = nullptr;
