@@ -31,6 +31,7 @@ DeviceTreeWidget::DeviceTreeWidget(QWidget *parent)
     setAccessibleName(tr("Devices"));
     addPlaceholder();
     connect(this, &QTreeWidget::currentItemChanged, this, &DeviceTreeWidget::slot_itemSelectionChanged);
+    makeRowIcons();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &DeviceTreeWidget::updateRowIcons);
     busyMovie = MovieFrames::create(QStringLiteral(":/images/loading.mng"), kBusySize, this);
     busyMovie->start();
@@ -127,29 +128,31 @@ void DeviceTreeWidget::addDevice(const IPodDeviceInfo &device, int functions)
 // colour on a selected row, where the style's tint would wash it out and its
 // blue would vanish in the highlight. Our eject image follows the row the same
 // way (text colour otherwise, as a grey glyph looks disabled); a theme's own
-// eject icon is used as the theme draws it.
-void DeviceTreeWidget::updateRowIcons()
+// eject icon is used as the theme draws it. Made once per palette.
+void DeviceTreeWidget::makeRowIcons()
 {
     const QColor selected = palette().color(QPalette::HighlightedText);
     const QString appsPicture = TulSkin::appSkinUrl() + QDir::separator() + QStringLiteral("devicetree_apps.png");
-    QIcon appsIcon(appsPicture);
-    appsIcon = TulSkin::tintedIcon(appsPicture, selected, QIcon::Selected, appsIcon);
-    const bool themed = QIcon::hasThemeIcon(QStringLiteral("media-eject"));
-    const QString own = QStringLiteral(":/images/eject.png");
+    appsIcon = TulSkin::tintedIcon(appsPicture, selected, QIcon::Selected, QIcon(appsPicture));
+    if (QIcon::hasThemeIcon(QStringLiteral("media-eject"))) {
+        ejectIcon = ejectSelectedIcon = QIcon::fromTheme(QStringLiteral("media-eject"));
+    } else {
+        const QString own = QStringLiteral(":/images/eject.png");
+        ejectIcon = TulSkin::tintedIcon(own, palette().color(QPalette::Text));
+        ejectSelectedIcon = TulSkin::tintedIcon(own, selected);
+    }
+}
+
+void DeviceTreeWidget::updateRowIcons()
+{
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem *row = topLevelItem(i);
         for (int j = 0; j < row->childCount(); ++j) {
             if (row->child(j)->data(0, NodeTypeRole).toInt() == NodeFunction)
                 row->child(j)->setData(0, Qt::DecorationRole, appsIcon);
         }
-        auto *eject = qobject_cast<QPushButton *>(itemWidget(row, 2));
-        if (!eject)
-            continue;
-        if (themed) {
-            eject->setIcon(QIcon::fromTheme(QStringLiteral("media-eject")));
-            continue;
-        }
-        eject->setIcon(TulSkin::tintedIcon(own, row->isSelected() ? selected : palette().color(QPalette::Text)));
+        if (auto *eject = qobject_cast<QPushButton *>(itemWidget(row, 2)))
+            eject->setIcon(row->isSelected() ? ejectSelectedIcon : ejectIcon);
     }
 }
 
@@ -233,8 +236,10 @@ void DeviceTreeWidget::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         retranslateRows();
-    else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange)
+    else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange) {
+        makeRowIcons();
         updateRowIcons();
+    }
     QTreeWidget::changeEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QTreeWidget>
 
 class IPodDeviceInfo;
@@ -57,9 +58,13 @@ private:
     void addPlaceholder();
     void fitPlaceholder();
     void retranslateRows();
+    void makeRowIcons();
     void updateRowIcons();
     static QIcon devicePicture(const QString &path);
 
     QTreeWidgetItem *placeholder = nullptr;
     QMovie *busyMovie = nullptr;
+    QIcon appsIcon;
+    QIcon ejectIcon;
+    QIcon ejectSelectedIcon;
 };
